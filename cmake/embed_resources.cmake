@@ -1,0 +1,15 @@
+# Writes the default data files as byte arrays for the native program.
+function(embed_file var path out)
+  file(READ ${path} hex HEX)
+  file(SIZE ${path} size)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND ${out} "inline constexpr char ${var}[] = {${bytes} 0};\n")
+  string(APPEND ${out} "inline constexpr unsigned long ${var}_size = ${size};\n")
+  set(${out} "${${out}}" PARENT_SCOPE)
+endfunction()
+
+set(text "// Generated from resources/ by the build; do not edit.\n#pragma once\n")
+embed_file(builtin_strings_txt ${STRINGS} text)
+embed_file(builtin_servfile_txt ${SERVERS} text)
+file(WRITE ${OUTPUT}.tmp "${text}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)

@@ -1,0 +1,68 @@
+// The fields of the time-query engine, embedded in the shared state. The
+// engine's functions live in engine/; the fields live here because the state
+// holds them and the settings mirror some of them.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include "sys/sockets_types.h"
+#include "sys/time_types.h"
+
+namespace orvane {
+
+// Result codes of a query and of the Winsock reference count.
+enum query_result : int {
+    query_ok = 0,
+    query_winsock_failed = 6,
+    query_socket_failed = 7,
+    query_unresolved = 8,
+    query_short_send = 10,
+    query_not_prepared = 12,
+    query_not_connected = 15,
+    query_timed_out = 16,
+    query_socket_error = 17,
+    query_no_protocol_option = 18,
+};
+
+// Protocols and server sources as the settings store them.
+enum protocol_choice : int { protocol_time = 0, protocol_sntp = 1, protocol_auto = 2 };
+enum server_source_choice : int { source_list = 0, source_manual_a = 1, source_manual_b = 2 };
+
+struct query_engine {
+    std::mutex query_mutex;    // guards the start and the end of a query
+    std::mutex winsock_mutex;  // guards winsock_users
+    std::atomic<std::uint8_t> in_progress{0};
+    std::atomic<std::uint8_t> busy{0};
+    std::atomic<std::int32_t> phase{0};  // 0, 1, 2, 4, 5, 6
+    std::atomic<std::int32_t> winsock_users{0};
+    std::atomic<std::uint8_t> abort_requested{0};
+    std::atomic<std::uint8_t> failed{0};
+    std::atomic<std::uint8_t> force_time_protocol{0};
+    std::uint8_t date_range_enabled = 0;
+    std::uint8_t date_range_auto_reset = 0;
+    std::int32_t server_source = 0;
+    std::int32_t server_index = 0;
+    std::int32_t protocol = 0;
+    std::int32_t start_index = 0;
+    std::int32_t auto_protocol = 0;
+    std::atomic<socket_handle> query_socket{no_socket};
+    // Server minus local clock in 2^-32 s: high 32 bits whole seconds.
+    std::int64_t offset = 0;
+    std::uint32_t server_seconds = 0;  // seconds since 1900 of the reply (mod 2^32)
+    std::uint32_t reply_tick = 0;
+    std::int32_t response_ms = 0;
+    filetime date_after = 0;
+    filetime date_before = 0;
+    std::string server_address_text;
+    std::string server_name;
+    std::string manual_a;
+    std::string manual_b;
+    // The reply's time as a full filetime (era-aware), alongside server_seconds.
+    filetime server_time = 0;
+    // Ports of the two protocols; tests point them at free loopback ports.
+    std::uint16_t time_port = 37;
+    std::uint16_t sntp_port = 123;
+};
+
+}  // namespace orvane

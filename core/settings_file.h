@@ -1,0 +1,21 @@
+// "dSync.dat": the magic "SYNC2000" followed by the settings record.
+#pragma once
+#include <string>
+#include "core/state.h"
+
+namespace orvane {
+
+constexpr char settings_magic[8] = {'S', 'Y', 'N', 'C', '2', '0', '0', '0'};
+constexpr std::size_t settings_file_size = sizeof settings_magic + settings_record_size;
+
+// Reads data_dir + "dSync.dat" into the settings and the engine, or applies
+// the defaults when the file is missing, short or of another layout.
+void load_settings(chronobel_state& state);
+// Writes `directory` + "dSync.dat" (directory ends in a separator). Failures
+// are silent, as the settings are written again at the next save.
+void save_settings(chronobel_state& state, const std::wstring& directory);
+// Brings every value of an accepted record into the range the program
+// works with, so a damaged file can never lead it astray.
+void make_settings_safe(chronobel_state& state);
+
+}  // namespace orvane

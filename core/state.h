@@ -1,0 +1,118 @@
+// The one shared object of the process and the process-wide variables.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+#include "core/main_view.h"
+#include "core/query_engine.h"
+#include "core/settings_record.h"
+#include "core/ui_table.h"
+#include "sys/sockets_types.h"
+#include "sys/threads.h"
+
+namespace orvane {
+
+// A path split into its parts.
+struct path_set {
+    std::wstring full;       // the whole path
+    std::wstring directory;  // up to and including the last separator
+    std::wstring file;       // after the last separator
+    std::wstring root;       // the first three characters
+};
+
+class chronobel_state {
+public:
+    chronobel_state();
+    ~chronobel_state();
+    chronobel_state(const chronobel_state&) = delete;
+    chronobel_state& operator=(const chronobel_state&) = delete;
+
+    const std::wstring& program_dir() const { return program_path.directory; }
+    const std::wstring& data_dir() const { return data_path.directory; }
+    // The window (or its stand-in) that background threads write to.
+    main_view& view() const { return *view_; }
+    void set_view(main_view* view) { view_ = view ? view : &null_view_; }
+    // UI string n of the table in force (the empty string before any load).
+    const char* ui_text(int n) const;
+    // Makes `table` the one in force. Tables once published stay alive until
+    // the state ends, so a reader on another thread never holds a freed one.
+    void publish_ui_table(std::unique_ptr<ui_table> table);
+
+    void* h_instance = nullptr;
+    std::wstring exe_name;
+    std::wstring program_name;
+    path_set program_path;
+    path_set data_path;
+    void* tooltip_window = nullptr;
+    void* small_icon = nullptr;
+    void* large_icon = nullptr;
+    query_engine engine;
+    // The UI string table in force; published whole, replaced whole.
+    std::atomic<const ui_table*> ui_strings{nullptr};
+    settings_record settings{};
+    std::atomic<std::uint8_t> worker_running{0};
+    std::atomic<std::uint8_t> correct_requested{0};
+    std::atomic<std::int32_t> auto_due{0};
+    std::atomic<std::int32_t> server_state{0};
+    std::atomic<std::uint8_t> stop_requested{0};
+    std::atomic<std::uint32_t> autosync_start_tick{0};
+    std::atomic<std::uint32_t> autocheck_start_tick{0};
+    std::atomic<std::int32_t> due_period_ms{0};
+    std::atomic<std::uint32_t> due_start_tick{0};
+    std::atomic<std::int32_t> status_hold_ticks{20};
+    void* main_window = nullptr;
+    std::atomic<std::uint32_t> server_time_tick{0};
+    std::atomic<filetime> server_local_time{0};
+    event_handle worker_event = nullptr;
+    event_handle service_stop_event = nullptr;
+    std::atomic<socket_handle> time_server_socket{no_socket};
+    std::atomic<socket_handle> sntp_server_socket{no_socket};
+    // Ports of the built-in servers; tests point them at free loopback ports.
+    std::uint16_t time_server_port = 37;
+    std::uint16_t sntp_server_port = 123;
+    // Dry run: the clock and the time zone are never set; what would be set
+    // is reported instead.
+    bool dry_run = false;
+
+private:
+    null_view null_view_;
+    std::vector<std::unique_ptr<ui_table>> ui_tables_;
+    main_view* view_ = &null_view_;
+};
+
+// The primary owner, and the copy whose address every thread is started with.
+extern std::shared_ptr<chronobel_state> g_state;
+extern std::shared_ptr<chronobel_state> g_thread_state;
+
+// Creates the state (make-shared style) into both globals.
+void create_state();
+
+// Each thread begins by taking its own owner from the parameter it was
+// started with (the address of g_thread_state).
+inline std::shared_ptr<chronobel_state> take_state(void* parameter) {
+    return *static_cast<std::shared_ptr<chronobel_state>*>(parameter);
+}
+
+// Process-wide variables that belong with the state.
+enum window_modes : int { window_shown = 0, window_minimised = 1, window_in_tray = 2, window_service = 99 };
+
+extern std::atomic<std::int32_t> status_refresh_ms;  // worker's wait per pass
+extern std::atomic<std::int32_t> window_mode;
+extern std::uint8_t time_privilege_held;
+extern std::uint8_t started_silent;
+extern std::atomic<std::uint8_t> running_as_service;
+extern std::uint8_t options_sheet_open;
+extern std::atomic<std::uint8_t> server_list_unusable;
+extern thread_handle query_thread;
+extern std::uint32_t taskbar_created_msg;
+extern wchar_t class_name_buffer[100];
+
+// Sets every setting to its default.
+void apply_default_settings(chronobel_state& state);
+// The accepted date range: from about one month before to about one year
+// after the local time now, moved on the filetime's high word alone.
+void set_default_date_range(query_engine& engine);
+
+}  // namespace orvane

@@ -1,0 +1,59 @@
+// Files by wide path, as the program's data files are named.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+// The directory separator of paths on this system.
+#ifdef _WIN32
+constexpr wchar_t path_separator = L'\\';
+#else
+constexpr wchar_t path_separator = L'/';
+#endif
+
+// An open file; closed when it goes out of scope.
+class sys_file {
+public:
+    sys_file() = default;
+    explicit sys_file(std::intptr_t handle) : handle_(handle) {}
+    sys_file(sys_file&& other) noexcept : handle_(other.handle_) { other.handle_ = invalid; }
+    sys_file& operator=(sys_file&& other) noexcept;
+    sys_file(const sys_file&) = delete;
+    sys_file& operator=(const sys_file&) = delete;
+    ~sys_file() { close(); }
+
+    bool is_open() const { return handle_ != invalid; }
+    // Bytes read (0 at the end or on an error).
+    std::size_t read(void* buffer, std::size_t size);
+    // Bytes written.
+    std::size_t write(const void* buffer, std::size_t size);
+    void close();
+
+    static constexpr std::intptr_t invalid = -1;
+
+private:
+    std::intptr_t handle_ = invalid;
+};
+
+enum class sharing { none, read };
+
+// Opens an existing file for reading; the result is not open when the file
+// does not exist or cannot be opened.
+sys_file open_for_reading(const std::wstring& path, sharing share);
+// Creates the file for reading and writing, replacing an existing one.
+sys_file create_always(const std::wstring& path);
+bool file_exists(const std::wstring& path);
+// True when the directory was created (false also when it already exists).
+bool create_directory(const std::wstring& path);
+// Moves a file, replacing the target.
+bool replace_file(const std::wstring& from, const std::wstring& to);
+// Size in bytes, or -1 when the file cannot be examined.
+std::int64_t file_size(const std::wstring& path);
+
+// UTF-8 form of a wide string (POSIX file names; messages).
+std::string narrow(const std::wstring& text);
+std::wstring widen(const std::string& text);
+
+}  // namespace orvane
