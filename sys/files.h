@@ -44,6 +44,8 @@ enum class sharing { none, read };
 sys_file open_for_reading(const std::wstring& path, sharing share);
 // Creates the file for reading and writing, replacing an existing one.
 sys_file create_always(const std::wstring& path);
+// Opens the file for writing at its end, creating it when missing.
+sys_file open_for_append(const std::wstring& path);
 bool file_exists(const std::wstring& path);
 // True when the directory was created (false also when it already exists).
 bool create_directory(const std::wstring& path);

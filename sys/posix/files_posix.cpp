@@ -48,6 +48,11 @@ sys_file create_always(const std::wstring& path) {
     return fd < 0 ? sys_file() : sys_file(fd);
 }
 
+sys_file open_for_append(const std::wstring& path) {
+    int fd = ::open(narrow(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    return fd < 0 ? sys_file() : sys_file(fd);
+}
+
 bool file_exists(const std::wstring& path) {
     struct stat st{};
     return ::stat(narrow(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -36,6 +36,11 @@ sys_file create_always(const std::wstring& path) {
                             FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+sys_file open_for_append(const std::wstring& path) {
+    return wrap(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 bool file_exists(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -1,0 +1,25 @@
+#include <windows.h>
+#include "sys/time_format.h"
+
+namespace orvane {
+namespace {
+SYSTEMTIME to_windows(const system_time& t) {
+    return {t.year, t.month, t.day_of_week, t.day, t.hour, t.minute, t.second, t.milliseconds};
+}
+}  // namespace
+
+std::string format_time(const system_time& local) {
+    const SYSTEMTIME st = to_windows(local);
+    char buffer[600];
+    int n = GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &st, nullptr, buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n - 1)) : std::string();
+}
+
+std::string format_long_date(const system_time& local) {
+    const SYSTEMTIME st = to_windows(local);
+    char buffer[600];
+    int n = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n - 1)) : std::string();
+}
+
+}  // namespace orvane
