@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "core/main_view.h"
 #include "core/program.h"
+#include "core/settings_file.h"
+#include "core/settings_text.h"
 #include "core/state.h"
+#include "engine/quick_sync.h"
 #include "platform/privilege.h"
 #include "sys/files.h"
 
@@ -23,6 +27,38 @@ int usage() {
     return 2;
 }
 
+// The native program's window: the status line, printed as it changes.
+class console_view final : public main_view {
+public:
+    void set_text(int control, std::string_view text) override {
+        if (control != control_status_line) return;
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    void enable(int, bool) override {}
+    void set_tooltip(int, std::string_view) override {}
+    void set_title(std::string_view) override {}
+    void post_command(int) override {}
+};
+
+// /o: prints the settings, or applies every name=value and saves them. One
+// bad assignment changes nothing at all.
+int settings_command(chronobel_state& state, int count, char** assignments) {
+    if (count == 0) {
+        for (const std::string& line : settings_as_text(state)) std::printf("%s\n", line.c_str());
+        return 0;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (std::string error = apply_setting_text(state, assignments[i]); !error.empty()) {
+            std::fprintf(stderr, "chronobel: %s; nothing was changed\n", error.c_str());
+            return 2;
+        }
+    }
+    save_settings(state, state.data_dir());
+    return 0;
+}
+
 int not_ready(const char* what) {
     std::fprintf(stderr, "chronobel: %s is not part of this build\n", what);
     return 2;
@@ -33,6 +69,8 @@ int not_ready(const char* what) {
 int main(int argc, char** argv) {
     create_state();
     chronobel_state& state = *g_state;
+    static console_view console;  // outlives every thread that may still write
+    state.set_view(&console);
     time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
     init_identity(state, L"chronobel");
     load_data_files(state);
@@ -41,9 +79,9 @@ int main(int argc, char** argv) {
         switch (switch_letter(widen(argv[i]))) {
             case L'n': state.dry_run = true; break;
             case L's': note_silent_start(state); break;
-            case L'q': return not_ready("/q");
-            case L'c': return not_ready("/c");
-            case L'o': return not_ready("/o");
+            case L'q': return run_quick_sync(state, true);
+            case L'c': return run_quick_sync(state, false);
+            case L'o': return settings_command(state, argc - i - 1, argv + i + 1);
             case L'x': return not_ready("/x");
             case L'z': return 0;  // no service to remove on this system
             case L'h': case L'?': return usage();

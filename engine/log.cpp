@@ -14,7 +14,7 @@ std::mutex g_log_mutex;
 
 std::string time_stamp() {
     const system_time t = local_time_now();
-    char text[32];
+    char text[48];
     std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute,
                   t.second);
     return text;

@@ -1,0 +1,13 @@
+// The quick sync of the command line: one correction (or check) without the
+// worker or a window, trying the servers of the list until one answers.
+#pragma once
+#include "core/state.h"
+
+namespace orvane {
+
+// Runs the operation on this thread and returns the process's exit code:
+// 0 when the clock was set (or, for a check, a result was shown), 1 otherwise.
+// Texts go to the state's view.
+int run_quick_sync(chronobel_state& state, bool correct = true);
+
+}  // namespace orvane

@@ -1,0 +1,208 @@
+#include "engine/sync_result.h"
+#include <cinttypes>
+#include <cstdio>
+#include "engine/log.h"
+#include "engine/dry_run.h"
+#include "sys/clock.h"
+#include "sys/threads.h"
+#include "sys/time_format.h"
+
+namespace orvane {
+
+std::atomic<std::uint8_t> server_clock_running{0};
+
+namespace {
+
+constexpr std::int64_t units_per_second = 10'000'000;
+constexpr std::int64_t units_per_hour = 3600 * units_per_second;
+
+int effective_protocol(const query_engine& e) { return e.protocol == protocol_auto ? e.auto_protocol : e.protocol; }
+
+std::uint64_t magnitude(std::int64_t v) {
+    return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+}
+
+// Appends at most `limit` characters of `piece`, keeping the whole under 600.
+void append_limited(std::string& text, std::string_view piece, std::size_t limit = 100) {
+    constexpr std::size_t whole_limit = 599;
+    if (piece.size() > limit) piece = piece.substr(0, limit);
+    if (text.size() >= whole_limit) return;
+    text.append(piece.substr(0, whole_limit - text.size()));
+}
+
+// The server's time as a filetime: the reply's time plus what has passed
+// since it arrived, in whole seconds of 1024 ms.
+filetime absolute_server_time(chronobel_state& state) {
+    query_engine& e = state.engine;
+    const std::uint32_t now_tick = tick_count();
+    state.server_time_tick = now_tick;
+    const std::uint32_t elapsed = (now_tick - e.reply_tick) >> 10;
+    return e.server_time + static_cast<filetime>(elapsed) * units_per_second;
+}
+
+void log_correction(chronobel_state& state, const std::string& old_time) {
+    const settings_record& s = state.settings;
+    if (!s.log_syncs || s.log_disabled) return;
+    std::string message;
+    append_limited(message, state.ui_text(107));
+    if (s.log_old_time) {
+        append_limited(message, state.ui_text(108));
+        append_limited(message, old_time, 600);
+    }
+    if (s.log_response || s.log_correction) {
+        append_limited(message, ", ");
+        std::string result;
+        compose_result_text(state, result, result_in_log);
+        append_limited(message, result, 600);
+    }
+    append_limited(message, state.ui_text(109));
+    write_log_entry(state, message);
+}
+
+void log_check(chronobel_state& state) {
+    const settings_record& s = state.settings;
+    if (!s.log_checks || s.log_disabled) return;
+    std::string message = state.ui_text(180);
+    message += ", ";
+    compose_result_text(state, message, result_after_check);
+    append_limited(message, state.ui_text(109));
+    write_log_entry(state, message);
+}
+
+}  // namespace
+
+std::int64_t offset_to_filetime_units(std::int64_t offset) {
+    // Whole seconds and the binary fraction separately, so nothing overflows
+    // and nothing is lost: fraction × 10^7 < 2^56.
+    const std::int64_t seconds = offset >> 32;  // floor, also for negative offsets
+    const std::uint64_t fraction = static_cast<std::uint32_t>(offset);
+    return seconds * units_per_second + static_cast<std::int64_t>((fraction * units_per_second + (1ULL << 31)) >> 32);
+}
+
+std::string offset_seconds_text(std::int64_t offset) {
+    const std::uint64_t m = magnitude(offset);
+    std::uint64_t seconds = m >> 32;
+    // Five decimals of the binary fraction, rounded; 2^32 / 10^5 is not whole.
+    std::uint64_t digits = ((m & 0xFFFFFFFFULL) * 100'000 + (1ULL << 31)) >> 32;
+    if (digits == 100'000) {
+        ++seconds;
+        digits = 0;
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%" PRIu64 ".%05" PRIu64, offset < 0 ? "-" : "", seconds, digits);
+    return text;
+}
+
+std::int64_t user_offset_units(std::int32_t amount, std::int32_t multiplier) {
+    // The options page offers seconds, minutes and hours.
+    static const std::int64_t unit_seconds[] = {1, 60, 3600};
+    if (multiplier < 0 || multiplier > 2) return 0;
+    return std::int64_t{amount} * unit_seconds[multiplier] * units_per_second;
+}
+
+filetime minor_correction(filetime clock_now, filetime server_time) {
+    std::int64_t difference = static_cast<std::int64_t>(server_time - clock_now);
+    difference %= units_per_hour;
+    if (difference > units_per_hour / 2) difference -= units_per_hour;
+    if (difference < -units_per_hour / 2) difference += units_per_hour;
+    return clock_now + static_cast<filetime>(difference);
+}
+
+filetime round_to_millisecond(filetime t) { return (t + 5'000) / 10'000 * 10'000; }
+
+int compose_result_text(chronobel_state& state, std::string& text, result_text_mode mode) {
+    const query_engine& e = state.engine;
+    const settings_record& s = state.settings;
+    append_limited(text, state.ui_text(mode == result_after_check ? 181 : 94));
+    if (e.offset != 0 && (s.log_correction || mode != result_in_log)) {
+        append_limited(text, state.ui_text(mode == result_after_check ? 209 : 190));
+        append_limited(text, offset_seconds_text(e.offset));
+        append_limited(text, state.ui_text(187));
+    }
+    if (s.log_response || mode == result_after_correction) {
+        append_limited(text, state.ui_text(210));
+        append_limited(text, std::to_string(static_cast<std::uint32_t>(e.response_ms)));
+        append_limited(text, "ms");
+    }
+    set_event(state.worker_event);
+    return 0;
+}
+
+int apply_result(chronobel_state& state, bool correct) {
+    query_engine& e = state.engine;
+    const settings_record& s = state.settings;
+    const bool sntp = effective_protocol(e) == protocol_sntp;
+    // The limit applies to the offset's size in either direction.
+    if (sntp && !e.force_time_protocol && magnitude(e.offset) >> 32 > static_cast<std::uint64_t>(sntp_offset_limit_s))
+        e.force_time_protocol = 1;
+
+    filetime t;
+    if (sntp && state.correct_requested && !e.force_time_protocol)
+        t = system_time_now() + static_cast<filetime>(offset_to_filetime_units(e.offset));
+    else
+        t = absolute_server_time(state);
+    state.server_local_time = filetime_to_local(t);
+    if (!correct) {
+        log_check(state);
+        return 0;
+    }
+
+    if (s.offset_amount != 0) {
+        const std::int64_t delta = user_offset_units(s.offset_amount, s.offset_multiplier);
+        t += static_cast<filetime>(s.offset_direction == 1 ? -delta : delta);
+    }
+    const filetime clock_now = system_time_now();
+    if (s.minor) t = minor_correction(clock_now, t);
+    t = round_to_millisecond(t);
+
+    const std::string old_time = format_time(local_time_now());
+    const system_time target = filetime_to_system_time(t);
+    const bool changed = state.dry_run ? report_dry_run_set(state, target) : set_system_time(target);
+    if (!changed) e.failed = 1;
+
+    state.server_time_tick = tick_count();
+    if (s.offset_amount == 0) {
+        // The display shows the clock as now set (in a dry run: as it would be).
+        filetime shown = 0;
+        if (state.dry_run)
+            shown = filetime_to_local(t);
+        else
+            system_time_to_filetime(local_time_now(), shown);
+        state.server_local_time = shown;
+    }
+    state.correct_requested = 0;
+    if (changed) log_correction(state, old_time);
+    return 0;
+}
+
+void reset_date_range(chronobel_state& state) { set_default_date_range(state.engine); }
+
+void complete_operation(chronobel_state& state) {
+    query_engine& e = state.engine;
+    const bool service = running_as_service != 0;
+    if (!service) {
+        state.view().set_text(control_server_name, e.server_name);
+        state.status_hold_ticks = 40;
+    }
+    bool clock_runs = true;
+    if (state.correct_requested) {
+        apply_result(state, true);
+        if (e.date_range_enabled && e.date_range_auto_reset) reset_date_range(state);
+        std::string text;
+        if (!e.failed)
+            compose_result_text(state, text, result_after_correction);
+        else
+            text = state.ui_text(198);
+        clock_runs = !e.failed;
+        if (!service) state.view().set_text(control_status_line, text);
+    } else {
+        std::string text = state.ui_text(180);
+        text += ", ";
+        compose_result_text(state, text, result_after_check);
+        if (!service) state.view().set_text(control_status_line, text);
+        apply_result(state, false);
+    }
+    if (clock_runs) server_clock_running = 1;
+}
+
+}  // namespace orvane
