@@ -1,0 +1,47 @@
+#include "ui/countdown.h"
+#include "sys/clock.h"
+
+namespace orvane {
+
+std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck) {
+    std::int64_t seconds = left_ms / 1000;
+    const std::int64_t days = left_ms / 86'400'000;
+    std::string text;
+    int parts = 0;
+    auto append = [&](std::int64_t value, int unit_text) {
+        if (parts > 0) text += ", ";
+        text += std::to_string(value);
+        text += state.ui_text(unit_text);
+        ++parts;
+    };
+    if (days > 0) {
+        append(days, 184);
+        seconds -= days * 86'400;
+    }
+    const std::int64_t hours = seconds / 3600;
+    if (hours > 0) {
+        append(hours, 185);
+        seconds -= hours * 3600;
+    }
+    if (parts < 2) {
+        const std::int64_t minutes = seconds / 60;
+        if (minutes > 0) {
+            append(minutes, 186);
+            seconds -= minutes * 60;
+        }
+        if (parts < 2) append(seconds, 187);
+    }
+    text += state.ui_text(autocheck ? 101 : 100);
+    return text;
+}
+
+std::string format_countdown(chronobel_state& state) {
+    std::int32_t due = state.auto_due.load();
+    while (due > 10 && !state.auto_due.compare_exchange_weak(due, due - 10)) {
+    }
+    const std::int64_t left_ms = static_cast<std::int32_t>(state.due_start_tick + static_cast<std::uint32_t>(state.due_period_ms) - tick_count());
+    const std::int32_t armed = state.auto_due.load();
+    return countdown_text(state, left_ms, armed == 1 || armed == 11);
+}
+
+}  // namespace orvane

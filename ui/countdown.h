@@ -1,0 +1,16 @@
+// The text that counts down to the next automatic operation.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "core/state.h"
+
+namespace orvane {
+
+// "1 Hrs, 2 Mns until AutoSync": at most two units, largest first, the
+// seconds whenever fewer than two units were written. Takes back a refresh
+// request (auto_due above 10) once the text is made.
+std::string format_countdown(chronobel_state& state);
+// The same for a given number of milliseconds left.
+std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck);
+
+}  // namespace orvane
