@@ -1,0 +1,16 @@
+// The built-in TIME and SNTP servers, which always start and stop together.
+#pragma once
+#include <memory>
+#include "core/state.h"
+
+namespace orvane {
+
+// Starts the TIME server thread and the SNTP server thread; each takes its
+// own owner of the state from `owner`.
+void start_servers(chronobel_state& state, std::shared_ptr<chronobel_state>* owner = &g_thread_state);
+// The bodies of the two server threads; each returns when the server is
+// switched off, the program ends, or its set-up fails.
+void run_time_server(chronobel_state& state);
+void run_sntp_server(chronobel_state& state);
+
+}  // namespace orvane
