@@ -24,6 +24,7 @@ void locate_directories(chronobel_state& state) {
     if (!is_removable_drive(state.program_path.root) &&
         open_for_reading(join_path(state.program_dir(), L"DefSet.txt"), sharing::read).is_open()) {
         std::wstring folder = user_app_data_dir();
+        create_directory(folder);  // a fresh POSIX account may have no config folder yet
         folder += path_separator;
         folder += L"Orvane";
         create_directory(folder);

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The native program's command line, end to end: settings as text, the data
+# directories, the quick check and the dry-run quick sync against a server on
+# 127.0.0.1. Runs without the right to set the clock.
+set -euo pipefail
+program=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+responder_pid=
+cleanup() {
+  [ -n "$responder_pid" ] && kill "$responder_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir -p "$work/prog"
+cp "$program" "$work/prog/chronobel"
+run() { (cd "$work" && "$work/prog/chronobel" "$@"); }
+
+# Settings: defaults listed by name; changes saved; bad input changes nothing.
+run /o > "$work/settings.txt"
+grep -qx 'sync_timeout_s = 15' "$work/settings.txt" || fail "default sync_timeout_s"
+grep -qx 'protocol = 2' "$work/settings.txt" || fail "default protocol"
+[ -f "$work/prog/ServFile.txt" ] || fail "default server list not written beside the program"
+[ -f "$work/prog/Strings.txt" ] || fail "default strings not written to the data directory"
+run /o sync_timeout_s=30 tray=0 manual_a=127.0.0.1 || fail "valid settings refused"
+[ "$(stat -c %s "$work/prog/dSync.dat")" = 340 ] || fail "settings file size"
+run /o | grep -qx 'sync_timeout_s = 30' || fail "sync_timeout_s not saved"
+cp "$work/prog/dSync.dat" "$work/before.dat"
+for bad in sync_timeout_s=4 sync_timeout_s=100 nonsense=1 manual_b=1.2.3 tray=2 date_after=2021-02-30; do
+  if run /o tray=1 "$bad" 2> "$work/err.txt"; then fail "accepted $bad"; fi
+  grep -q 'nothing was changed' "$work/err.txt" || fail "no clear message for $bad"
+  cmp -s "$work/before.dat" "$work/prog/dSync.dat" || fail "settings file touched by $bad"
+done
+
+# DefSet.txt beside the program moves the data to the user's config folder.
+touch "$work/prog/DefSet.txt"
+rm "$work/prog/Strings.txt"  # found beside the program, it would be used from there
+XDG_CONFIG_HOME="$work/config" run /o offset_amount=7
+[ -f "$work/config/Orvane/Chronobel/dSync.dat" ] || fail "data directory with DefSet.txt"
+[ -f "$work/config/Orvane/Chronobel/Strings.txt" ] || fail "strings not in the data directory"
+rm "$work/prog/DefSet.txt"
+
+# A server two and a half seconds ahead on 127.0.0.1, on the real ports.
+python3 "$here/sntp_time_responder.py" --shift 2.5 --lifetime 60 --ready-file "$work/ready" &
+responder_pid=$!
+for _ in $(seq 50); do [ -f "$work/ready" ] && break; sleep 0.1; done
+[ -f "$work/ready" ] || fail "test server did not start"
+run /o server_source=1 protocol=1 sync_timeout_s=5
+
+run /c > "$work/check.txt" || fail "quick check failed: $(cat "$work/check.txt")"
+grep -Eq '^Time Checked, Difference found as 2\.(4|5)[0-9]{4} Scs in [0-9]+ms$' "$work/check.txt" \
+  || fail "check text: $(cat "$work/check.txt")"
+
+before=$(date +%s)
+run /n /q > "$work/sync.txt" || fail "dry-run quick sync failed: $(cat "$work/sync.txt")"
+grep -q '^Dry run: the clock would be set to ' "$work/sync.txt" || fail "no dry-run report"
+grep -Eq '^Time Corrected by 2\.(4|5)[0-9]{4} Scs in [0-9]+ms$' "$work/sync.txt" || fail "sync text: $(cat "$work/sync.txt")"
+shown=$(sed -n 's/^Dry run: the clock would be set to \(.*\)\.[0-9]* UTC$/\1/p' "$work/sync.txt")
+would=$(date -u -d "$shown" +%s)
+[ $((would - before)) -ge 2 ] && [ $((would - before)) -le 4 ] || fail "dry run would set $shown"
+
+run /o protocol=0
+run /n /q > "$work/time.txt" || fail "TIME quick sync failed"
+grep -Eq '^Time Corrected in [0-9]+ms$' "$work/time.txt" || fail "TIME text: $(cat "$work/time.txt")"
+
+# Nobody answers: exit 1 and the failure is printed.
+kill "$responder_pid"; wait "$responder_pid" 2>/dev/null || true; responder_pid=
+run /o protocol=1 manual_a=127.0.0.2
+if run /n /q > "$work/none.txt"; then fail "a failed quick sync exited 0"; fi
+grep -q '^Unable to sync from 127.0.0.2$' "$work/none.txt" || fail "failure text: $(cat "$work/none.txt")"
+if run /c > /dev/null; then fail "a failed check exited 0"; fi
+echo "native command line: all passed"
