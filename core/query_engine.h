@@ -46,6 +46,8 @@ struct query_engine {
     std::int32_t protocol = 0;
     std::int32_t start_index = 0;
     std::int32_t auto_protocol = 0;
+    // The running query's socket: the query thread owns and closes it; other
+    // threads only end its blocked calls (see engine/query_socket.h).
     std::atomic<socket_handle> query_socket{no_socket};
     // Server minus local clock in 2^-32 s: high 32 bits whole seconds.
     std::int64_t offset = 0;
@@ -60,6 +62,9 @@ struct query_engine {
     std::string manual_b;
     // The reply's time as a full filetime (era-aware), alongside server_seconds.
     filetime server_time = 0;
+    // The result code of the last query (query_result); 0 with `failed` set
+    // means the reply lay outside the date range.
+    std::atomic<std::int32_t> result_code{0};
     // Ports of the two protocols; tests point them at free loopback ports.
     std::uint16_t time_port = 37;
     std::uint16_t sntp_port = 123;

@@ -1,0 +1,57 @@
+// The time query: one TIME (RFC 868) or SNTP (RFC 4330) exchange with one
+// server, run on a thread of its own, its outcome left in the query_engine.
+#pragma once
+#include <cstdint>
+#include "core/query_engine.h"
+
+namespace orvane {
+
+class chronobel_state;
+
+// Phases of a query (query_engine::phase); there is no phase 3.
+enum query_phase : std::int32_t {
+    phase_prepared = 0,
+    phase_started = 1,
+    phase_connecting = 2,
+    phase_awaiting_reply = 4,
+    phase_reply_converted = 5,
+    phase_result_valid = 6,
+};
+
+// A local clock whose filetime high word lies outside this window is not
+// trusted for SNTP: the query then asks for the absolute time over TIME.
+constexpr std::uint32_t plausible_clock_low = 30'312'815;   // 2013-07-25 19:41:47 UTC
+constexpr std::uint32_t plausible_clock_high = 40'000'000;  // 2145-05-30 01:53:04 UTC
+constexpr int receive_attempts = 100;
+constexpr std::uint32_t empty_receive_pause_ms = 1;
+// A refused date-range bound moves by this many units of a filetime's high word.
+constexpr std::uint32_t date_range_widening = 1500;
+
+// 0, or 12 when a query is still running (then nothing changes).
+int prepare_query(query_engine& engine);
+// The body of the query thread. Its outcome is phase, failed, result_code and
+// the result fields.
+void run_query(chronobel_state& state);
+// Returns the engine to idle once the caller has dealt with the result;
+// does nothing while the query thread still runs.
+void finish_query(query_engine& engine);
+
+// The process-wide count of socket-library users (queries and servers).
+// acquire: 0 or 6; release: 0 or 12 when there was no user.
+int acquire_winsock(query_engine& engine);
+int release_winsock(query_engine& engine);
+
+// This thread's last socket error as a query result code (15, 16, 17, 18).
+int map_socket_error();
+
+// Starts the query thread for a query that prepare_query has prepared. The
+// thread holds its own owner of the state, taken from g_thread_state, while
+// it runs. The previous thread's handle (query_thread) is closed first.
+// Returns false (and ends the prepared query as failed) when no thread starts.
+bool start_query_thread(chronobel_state& state);
+
+// Stops a running query: abort_requested := 1, the blocked receive is ended,
+// then waits in 100 ms steps until the query thread has finished. Returns 0.
+int abort_query(query_engine& engine);
+
+}  // namespace orvane

@@ -1,0 +1,188 @@
+// The body of the query thread: clock check, socket, address, connection,
+// the TIME or SNTP exchange, and the date-range test.
+#include <mutex>
+#include "core/state.h"
+#include "engine/ntp_time.h"
+#include "engine/query.h"
+#include "engine/query_socket.h"
+#include "engine/sntp_packet.h"
+#include "sys/clock.h"
+#include "sys/sockets.h"
+#include "sys/threads.h"
+
+namespace orvane {
+namespace {
+
+// One run of the query thread.
+struct query_run {
+    chronobel_state& state;
+    query_engine& engine;
+    socket_handle socket = no_socket;
+    std::uint32_t start_tick = 0;  // just before the socket was created
+};
+
+void signal_worker(const query_run& run) { set_event(run.state.worker_event); }
+
+void raise_phase(const query_run& run, query_phase phase) {
+    run.engine.phase.store(phase);
+    signal_worker(run);
+}
+
+bool aborted(const query_run& run) { return run.engine.abort_requested.load() != 0; }
+
+bool clock_plausible(filetime now) {
+    const std::uint32_t high = high_word(now);
+    return high >= plausible_clock_low && high <= plausible_clock_high;
+}
+
+// Manual A and B are used as given; a list entry is taken as dotted text when
+// it is one, otherwise looked up.
+int find_server_address(query_engine& e, ipv4_address& address) {
+    if (e.server_source == source_manual_a || e.server_source == source_manual_b) {
+        e.server_name = e.server_source == source_manual_a ? e.manual_a : e.manual_b;
+        address = ipv4_from_text(e.server_name);  // unusable text fails at connect
+        return query_ok;
+    }
+    address = ipv4_from_text(e.server_name);
+    if (address != ipv4_none) return query_ok;
+    return resolve_ipv4(e.server_name, address) ? query_ok : query_unresolved;
+}
+
+int connect_to_server(query_run& run, bool time_transport, bool keep_alive) {
+    query_engine& e = run.engine;
+    run.socket = open_socket(time_transport ? socket_transport::tcp : socket_transport::udp);
+    if (run.socket == no_socket) return query_socket_failed;
+    // Published before abort_requested is read (both sequentially consistent):
+    // an abort either sees the socket or is seen here.
+    e.query_socket.store(run.socket);
+    if (aborted(run)) return query_socket_error;
+    if (keep_alive && !set_keepalive(run.socket, true)) return map_socket_error();
+    ipv4_address address;
+    if (const int code = find_server_address(e, address)) return code;
+    e.server_address_text = ipv4_text(address);
+    if (aborted(run)) return query_socket_error;
+    if (!connect_socket(run.socket, address, time_transport ? e.time_port : e.sntp_port)) return map_socket_error();
+    return query_ok;
+}
+
+// Receives one reply of exactly `size` bytes: up to 100 calls, each written
+// from the start of the buffer, with a 1 ms pause after each empty one.
+// Returns the last call's result.
+int receive_reply(const query_run& run, std::uint8_t* buffer, int size) {
+    int received = 0;
+    for (int attempt = 0; attempt < receive_attempts && !aborted(run); ++attempt) {
+        received = receive_bytes(run.socket, buffer, size);
+        if (received == size || received < 0) break;
+        if (received == 0) sleep_ms(empty_receive_pause_ms);
+    }
+    return received;
+}
+
+// RFC 868: four bytes of seconds since 1900. Anything but four bytes in one
+// piece, or four zero bytes, is no answer.
+int exchange_time(query_run& run) {
+    query_engine& e = run.engine;
+    std::uint8_t reply[time_reply_size] = {};
+    if (receive_reply(run, reply, time_reply_size) != static_cast<int>(time_reply_size)) return map_socket_error();
+    const std::uint32_t seconds = read_be32(reply);
+    if (seconds == 0) return map_socket_error();
+    e.reply_tick = tick_count();
+    e.server_seconds = seconds;
+    e.server_time = ntp_seconds_to_filetime(seconds);
+    e.response_ms = static_cast<std::int32_t>(e.reply_tick - run.start_tick);
+    raise_phase(run, phase_reply_converted);
+    return query_ok;
+}
+
+// RFC 4330 client exchange. T1 is read right before the send, so the time
+// spent on the look-up and the connection does not bias the offset.
+int exchange_sntp(query_run& run) {
+    query_engine& e = run.engine;
+    const filetime t1 = system_time_now();
+    const sntp_packet request = make_sntp_request(t1);
+    if (send_bytes(run.socket, request.data(), sntp_packet_size) != static_cast<int>(sntp_packet_size))
+        return query_short_send;
+    sntp_packet reply{};
+    const int received = receive_reply(run, reply.data(), sntp_packet_size);
+    const filetime t4 = system_time_now();
+    const std::uint32_t reply_tick = tick_count();
+    if (received != static_cast<int>(sntp_packet_size)) return map_socket_error();
+    if (!sntp_reply_usable(reply)) return query_socket_error;
+    e.reply_tick = reply_tick;
+    e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
+    raise_phase(run, phase_reply_converted);
+    const ntp_timestamp transmit = read_timestamp(reply, sntp_transmit_at);
+    const filetime t2 = ntp_timestamp_to_filetime(read_timestamp(reply, sntp_receive_at));
+    const filetime t3 = ntp_timestamp_to_filetime(transmit);
+    e.offset = sntp_offset(t1, t2, t3, t4);
+    e.server_seconds = transmit.seconds;
+    e.server_time = t3;
+    return query_ok;
+}
+
+// The accepted date range is compared on the filetimes' high words (blocks
+// of 429.5 s). A refused bound moves 1500 blocks outwards when auto-reset is
+// on, for the next query; this reply stays refused.
+bool date_range_accepts(query_engine& e) {
+    if (!e.date_range_enabled) return true;
+    const std::uint32_t reply_block = high_word(ntp_seconds_to_filetime(e.server_seconds));
+    bool accepted = true;
+    if (reply_block < high_word(e.date_after)) {
+        accepted = false;
+        if (e.date_range_auto_reset)
+            e.date_after = make_filetime(high_word(e.date_after) - date_range_widening, low_word(e.date_after));
+    }
+    if (reply_block > high_word(e.date_before)) {
+        accepted = false;
+        if (e.date_range_auto_reset)
+            e.date_before = make_filetime(high_word(e.date_before) + date_range_widening, low_word(e.date_before));
+    }
+    return accepted;
+}
+
+// busy is cleared before the outcome is published, and both under
+// query_mutex: whoever sees `failed` or phase 6 also sees the thread done, and
+// a finish_query cannot slip in between.
+void end_query(query_run& run, int code, bool accepted) {
+    query_engine& e = run.engine;
+    {
+        std::lock_guard<std::mutex> lock(e.query_mutex);
+        e.result_code.store(code);
+        e.busy.store(0);
+        if (accepted)
+            e.phase.store(phase_result_valid);
+        else
+            e.failed.store(1);
+    }
+    signal_worker(run);
+}
+
+}  // namespace
+
+void run_query(chronobel_state& state) {
+    query_engine& e = state.engine;
+    query_run run{state, e};
+    if (!e.busy.load()) return end_query(run, query_not_prepared, false);
+    e.phase.store(phase_started);
+    const std::int32_t protocol = e.protocol == protocol_auto ? e.auto_protocol : e.protocol;
+    // An implausible local clock cannot anchor an SNTP offset: ask for the
+    // absolute time instead.
+    if (!clock_plausible(system_time_now())) e.force_time_protocol.store(1);
+    int code = acquire_winsock(e);
+    if (code == query_ok) {
+        raise_phase(run, phase_connecting);
+        run.start_tick = tick_count();
+        const bool time_transport = protocol == protocol_time || e.force_time_protocol.load();
+        code = connect_to_server(run, time_transport, protocol == protocol_time);
+        if (code == query_ok) {
+            raise_phase(run, phase_awaiting_reply);
+            code = time_transport ? exchange_time(run) : exchange_sntp(run);
+        }
+        // Closed before the release, which may clean up the socket library.
+        close_query_socket(e);
+        release_winsock(e);
+    }
+    end_query(run, code, code == query_ok && date_range_accepts(e));
+}
+
+}  // namespace orvane

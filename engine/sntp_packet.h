@@ -1,0 +1,71 @@
+// The 48-byte SNTP packet (RFC 4330) and the 4-byte TIME reply (RFC 868),
+// with every multi-byte field big-endian on the wire.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include "engine/ntp_time.h"
+
+namespace orvane {
+
+constexpr std::size_t sntp_packet_size = 48;
+using sntp_packet = std::array<std::uint8_t, sntp_packet_size>;
+static_assert(sizeof(sntp_packet) == 48);
+
+// Byte positions of the fields.
+constexpr std::size_t sntp_stratum_at = 1;
+constexpr std::size_t sntp_reference_at = 16;
+constexpr std::size_t sntp_originate_at = 24;
+constexpr std::size_t sntp_receive_at = 32;
+constexpr std::size_t sntp_transmit_at = 40;
+static_assert(sntp_transmit_at + 8 == sntp_packet_size);
+
+// First byte of a request: leap indicator 0, version 3, mode 3 (client).
+constexpr std::uint8_t sntp_client_request = 0x1B;
+constexpr int sntp_mode_client = 3;
+constexpr int sntp_mode_server = 4;
+constexpr int sntp_mode_broadcast = 5;
+constexpr int sntp_leap_unsynchronised = 3;
+
+constexpr std::size_t time_reply_size = 4;
+
+constexpr std::uint32_t read_be32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+constexpr void write_be32(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value >> 24);
+    p[1] = static_cast<std::uint8_t>(value >> 16);
+    p[2] = static_cast<std::uint8_t>(value >> 8);
+    p[3] = static_cast<std::uint8_t>(value);
+}
+
+constexpr ntp_timestamp read_timestamp(const sntp_packet& packet, std::size_t at) {
+    return {read_be32(&packet[at]), read_be32(&packet[at + 4])};
+}
+
+constexpr void write_timestamp(sntp_packet& packet, std::size_t at, ntp_timestamp t) {
+    write_be32(&packet[at], t.seconds);
+    write_be32(&packet[at + 4], t.fraction);
+}
+
+constexpr int sntp_leap_indicator(const sntp_packet& packet) { return packet[0] >> 6; }
+constexpr int sntp_version(const sntp_packet& packet) { return (packet[0] >> 3) & 7; }
+constexpr int sntp_mode(const sntp_packet& packet) { return packet[0] & 7; }
+constexpr int sntp_stratum(const sntp_packet& packet) { return packet[sntp_stratum_at]; }
+
+// The value the client writes into the request's Originate Timestamp field:
+// T1 − E1900 as a signed number, ÷ 10^7, × 429, rounded (extended precision).
+// Servers only echo it, so its unusual scale does no harm.
+std::int64_t request_originate_value(filetime t1);
+
+// A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 16 zero bytes.
+sntp_packet make_sntp_request(filetime t1);
+
+// The client's sanity rules of RFC 4330 for a reply: a server or broadcast
+// mode, stratum not 0 (kiss-o'-death), leap indicator not 3 (server not
+// synchronised) and a Transmit Timestamp that is not zero. The Originate
+// Timestamp is not compared, so servers that do not echo it still work.
+bool sntp_reply_usable(const sntp_packet& reply);
+
+}  // namespace orvane

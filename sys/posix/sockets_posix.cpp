@@ -1,0 +1,169 @@
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include "sys/sockets.h"
+#include "sys/sockets_bsd.h"
+
+namespace orvane {
+namespace {
+
+using bsd_sockets::address_of;
+using bsd_sockets::socket_address;
+
+// A descriptor is stored as fd + 1 so that descriptor 0 stays representable
+// while the value 0 means "no socket".
+int fd_of(socket_handle s) { return static_cast<int>(s) - 1; }
+socket_handle handle_of(int fd) { return fd < 0 ? no_socket : static_cast<socket_handle>(fd) + 1; }
+
+// Like WSAGetLastError: per thread, changed only by a failing call.
+thread_local int t_last_error = socket_error_none;
+
+int winsock_code(int error) {
+    switch (error) {
+    case EINTR: return socket_error_interrupted;
+    case EBADF: return socket_error_bad_handle;
+    case EACCES: case EPERM: return socket_error_access;
+    case EINVAL: return socket_error_invalid;
+    case EMFILE: case ENFILE: return socket_error_too_many;
+    case EAGAIN: return socket_error_would_block;
+    case ENOTSOCK: return socket_error_not_socket;
+    case EMSGSIZE: return socket_error_message_size;
+    case ENOPROTOOPT: return socket_error_no_protocol_option;
+    case EPROTONOSUPPORT: case EAFNOSUPPORT: return socket_error_no_support;
+    case EADDRINUSE: return socket_error_address_in_use;
+    case EADDRNOTAVAIL: return socket_error_address_unavailable;
+    case ENETDOWN: return socket_error_network_down;
+    case ENETUNREACH: return socket_error_network_unreachable;
+    case ECONNABORTED: return socket_error_aborted;
+    case ECONNRESET: case EPIPE: return socket_error_reset;
+    case ENOBUFS: case ENOMEM: return socket_error_no_buffers;
+    case EISCONN: return socket_error_is_connected;
+    case ENOTCONN: return socket_error_not_connected;
+    case ESHUTDOWN: return socket_error_shut_down;
+    case ETIMEDOUT: return socket_error_timed_out;
+    case ECONNREFUSED: return socket_error_refused;
+    case EHOSTUNREACH: return socket_error_host_unreachable;
+    default: return socket_error_other;
+    }
+}
+
+// Records errno for last_socket_error and passes `result` through.
+template <typename T>
+T failed_with(T result) {
+    t_last_error = winsock_code(errno);
+    return result;
+}
+
+bool set_flag(socket_handle s, int level, int name, bool on) {
+    const int value = on ? 1 : 0;
+    return setsockopt(fd_of(s), level, name, &value, sizeof value) == 0 || failed_with(false);
+}
+
+}  // namespace
+
+bool start_socket_library() { return true; }
+void stop_socket_library() {}
+
+socket_handle open_socket(socket_transport transport) {
+    const int fd = transport == socket_transport::tcp ? socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)
+                                                      : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? failed_with(no_socket) : handle_of(fd);
+}
+
+void close_socket(socket_handle s) {
+    if (s != no_socket) ::close(fd_of(s));
+}
+
+void end_blocked_calls(socket_handle s) {
+    // shutdown wakes a recv, recvfrom, accept or connect blocked in another
+    // thread; close would not.
+    if (s != no_socket) shutdown(fd_of(s), SHUT_RDWR);
+}
+
+bool set_keepalive(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_KEEPALIVE, on); }
+bool set_reuse_address(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_REUSEADDR, on); }
+
+bool keepalive_enabled(socket_handle s) {
+    int value = 0;
+    socklen_t size = sizeof value;
+    return getsockopt(fd_of(s), SOL_SOCKET, SO_KEEPALIVE, &value, &size) == 0 && value != 0;
+}
+
+bool connect_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
+    const sockaddr_in a = socket_address(address, port);
+    return connect(fd_of(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 || failed_with(false);
+}
+
+bool bind_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
+    const sockaddr_in a = socket_address(address, port);
+    return bind(fd_of(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 || failed_with(false);
+}
+
+std::uint16_t bound_port(socket_handle s) {
+    sockaddr_in a{};
+    socklen_t size = sizeof a;
+    if (getsockname(fd_of(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return failed_with(std::uint16_t{0});
+    return ntohs(a.sin_port);
+}
+
+bool listen_socket(socket_handle s, int backlog) { return listen(fd_of(s), backlog) == 0 || failed_with(false); }
+
+socket_handle accept_connection(socket_handle listener, ipv4_address* peer) {
+    sockaddr_in a{};
+    socklen_t size = sizeof a;
+    int fd;
+    do fd = accept4(fd_of(listener), reinterpret_cast<sockaddr*>(&a), &size, SOCK_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return failed_with(no_socket);
+    if (peer) *peer = address_of(a);
+    return handle_of(fd);
+}
+
+int send_bytes(socket_handle s, const void* data, int length) {
+    ssize_t n;
+    // MSG_NOSIGNAL: a peer that has gone gives an error, not SIGPIPE.
+    do n = send(fd_of(s), data, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? failed_with(-1) : static_cast<int>(n);
+}
+
+int receive_bytes(socket_handle s, void* data, int length) {
+    ssize_t n;
+    do n = recv(fd_of(s), data, static_cast<std::size_t>(length), 0);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? failed_with(-1) : static_cast<int>(n);
+}
+
+int send_datagram(socket_handle s, const void* data, int length, ipv4_address to, std::uint16_t port) {
+    const sockaddr_in a = socket_address(to, port);
+    ssize_t n;
+    do n = sendto(fd_of(s), data, static_cast<std::size_t>(length), MSG_NOSIGNAL,
+                  reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    while (n < 0 && errno == EINTR);
+    return n < 0 ? failed_with(-1) : static_cast<int>(n);
+}
+
+int receive_datagram(socket_handle s, void* data, int length, ipv4_address* from, std::uint16_t* from_port) {
+    sockaddr_in a{};
+    socklen_t size = sizeof a;
+    ssize_t n;
+    do n = recvfrom(fd_of(s), data, static_cast<std::size_t>(length), 0, reinterpret_cast<sockaddr*>(&a), &size);
+    while (n < 0 && errno == EINTR);
+    if (n < 0) return failed_with(-1);
+    if (from) *from = address_of(a);
+    if (from_port) *from_port = ntohs(a.sin_port);
+    return static_cast<int>(n);
+}
+
+int last_socket_error() { return t_last_error; }
+
+ipv4_address ipv4_from_text(const std::string& text) { return bsd_sockets::ipv4_from_text(text); }
+bool resolve_ipv4(const std::string& name, ipv4_address& address) { return bsd_sockets::resolve_ipv4(name, address); }
+std::string host_name_of(ipv4_address address) { return bsd_sockets::host_name_of(address); }
+std::uint32_t name_lookups_made() { return bsd_sockets::name_lookups.load(); }
+
+}  // namespace orvane

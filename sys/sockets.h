@@ -1,0 +1,105 @@
+// TCP and UDP over IPv4 behind one seam: Winsock 2.2 on Windows, BSD sockets
+// on POSIX. Handles are `socket_handle` values (0 = none); errors are
+// reported with the Winsock codes on both systems, so callers map one set.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include "sys/sockets_types.h"
+
+namespace orvane {
+
+// An IPv4 address as its four bytes in wire order (127.0.0.1 is {127, 0, 0, 1}).
+struct ipv4_address {
+    std::array<std::uint8_t, 4> bytes{};
+    friend bool operator==(const ipv4_address&, const ipv4_address&) = default;
+};
+// What inet_addr gives for text that is not an address.
+constexpr ipv4_address ipv4_none{{255, 255, 255, 255}};
+constexpr ipv4_address ipv4_any{{0, 0, 0, 0}};
+constexpr ipv4_address ipv4_loopback{{127, 0, 0, 1}};
+
+// The Winsock error codes that callers tell apart (last_socket_error).
+enum socket_error : int {
+    socket_error_none = 0,
+    socket_error_interrupted = 10004,      // WSAEINTR
+    socket_error_bad_handle = 10009,       // WSAEBADF
+    socket_error_access = 10013,           // WSAEACCES
+    socket_error_invalid = 10022,          // WSAEINVAL
+    socket_error_too_many = 10024,         // WSAEMFILE
+    socket_error_would_block = 10035,      // WSAEWOULDBLOCK
+    socket_error_not_socket = 10038,       // WSAENOTSOCK
+    socket_error_message_size = 10040,     // WSAEMSGSIZE
+    socket_error_no_protocol_option = 10042,  // WSAENOPROTOOPT
+    socket_error_no_support = 10043,       // WSAEPROTONOSUPPORT
+    socket_error_address_in_use = 10048,   // WSAEADDRINUSE
+    socket_error_address_unavailable = 10049,  // WSAEADDRNOTAVAIL
+    socket_error_network_down = 10050,     // WSAENETDOWN
+    socket_error_network_unreachable = 10051,  // WSAENETUNREACH
+    socket_error_aborted = 10053,          // WSAECONNABORTED
+    socket_error_reset = 10054,            // WSAECONNRESET
+    socket_error_no_buffers = 10055,       // WSAENOBUFS
+    socket_error_is_connected = 10056,     // WSAEISCONN
+    socket_error_not_connected = 10057,    // WSAENOTCONN
+    socket_error_shut_down = 10058,        // WSAESHUTDOWN
+    socket_error_timed_out = 10060,        // WSAETIMEDOUT
+    socket_error_refused = 10061,          // WSAECONNREFUSED
+    socket_error_host_unreachable = 10065,  // WSAEHOSTUNREACH
+    socket_error_not_initialised = 10093,  // WSANOTINITIALISED
+    socket_error_other = 10100,            // no Winsock counterpart (POSIX only)
+};
+
+// Start-up and clean-up of the socket library (WSAStartup 2.2 / WSACleanup;
+// nothing on POSIX). Callers count their users (engine/winsock_count.cpp).
+bool start_socket_library();
+void stop_socket_library();
+
+enum class socket_transport { tcp, udp };
+// An AF_INET socket: TCP (SOCK_STREAM, IPPROTO_TCP) or UDP (SOCK_DGRAM, 0).
+// no_socket on failure.
+socket_handle open_socket(socket_transport transport);
+// Frees the handle. Only the socket's owner calls it, once.
+void close_socket(socket_handle socket);
+// Makes a receive, accept or connect that another thread is blocked in on
+// `socket` return at once (with an error or 0), and every later one too.
+// The handle stays valid: its owner still closes it. (Closing from another
+// thread does not wake a blocked call on Linux, and could hit a handle that
+// a new socket has already reused.)
+void end_blocked_calls(socket_handle socket);
+
+bool set_keepalive(socket_handle socket, bool on);
+bool keepalive_enabled(socket_handle socket);
+bool set_reuse_address(socket_handle socket, bool on);
+
+bool connect_socket(socket_handle socket, ipv4_address address, std::uint16_t port);
+bool bind_socket(socket_handle socket, ipv4_address address, std::uint16_t port);
+// The port a socket is bound to (after binding port 0), or 0.
+std::uint16_t bound_port(socket_handle socket);
+bool listen_socket(socket_handle socket, int backlog);
+// no_socket on failure; `peer` (when given) receives the caller's address.
+socket_handle accept_connection(socket_handle listener, ipv4_address* peer);
+
+// Byte counts, or -1 on error (then last_socket_error says why). A receive
+// returns 0 when the peer has closed or the socket was ended.
+int send_bytes(socket_handle socket, const void* data, int length);
+int receive_bytes(socket_handle socket, void* data, int length);
+int send_datagram(socket_handle socket, const void* data, int length, ipv4_address to, std::uint16_t port);
+int receive_datagram(socket_handle socket, void* data, int length, ipv4_address* from, std::uint16_t* from_port);
+
+// The error of this thread's last failed socket call, as a Winsock code.
+int last_socket_error();
+
+// inet_addr: the address of dotted text, or ipv4_none.
+ipv4_address ipv4_from_text(const std::string& text);
+// inet_ntoa: "a.b.c.d".
+std::string ipv4_text(ipv4_address address);
+// The first IPv4 address of a host name (safe to call from several threads).
+// False for a name that does not resolve or has only IPv6 addresses.
+bool resolve_ipv4(const std::string& name, ipv4_address& address);
+// The host name of an address, or "" when it has none.
+std::string host_name_of(ipv4_address address);
+// How many name look-ups resolve_ipv4 has asked of the resolver in this
+// process (shows that dotted text is used without one).
+std::uint32_t name_lookups_made();
+
+}  // namespace orvane
