@@ -21,7 +21,11 @@ wchar_t class_name_buffer[100] = {};
 
 chronobel_state::chronobel_state() { settings.record_size = settings_record_size; }
 
-chronobel_state::~chronobel_state() = default;
+// No thread holds the state any more, so no one can signal its events.
+chronobel_state::~chronobel_state() {
+    close_event(worker_event);
+    close_event(service_stop_event);
+}
 
 const char* chronobel_state::ui_text(int n) const {
     static const ui_table empty_table;

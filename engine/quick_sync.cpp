@@ -1,7 +1,113 @@
 #include "engine/quick_sync.h"
+#include <string>
+#include "data/server_list.h"
+#include "engine/failover.h"
+#include "engine/log.h"
+#include "engine/query.h"
+#include "engine/sync_result.h"
+#include "sys/clock.h"
+#include "sys/threads.h"
 
 namespace orvane {
+namespace {
 
-int run_quick_sync(chronobel_state&, bool) { return 1; }
+// Waits up to `sync_timeout_s` for the query to end, woken at each phase
+// change; a query still running then is aborted.
+void await_query(chronobel_state& state) {
+    query_engine& e = state.engine;
+    const std::uint32_t limit_ms = static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000;
+    const std::uint32_t start = tick_count();
+    while (!e.failed && e.phase < 6 && e.busy) {
+        const std::uint32_t waited = tick_count() - start;
+        if (waited >= limit_ms) {
+            abort_query(e);
+            e.failed = 1;
+            return;
+        }
+        wait_event(state.worker_event, limit_ms - waited < 100 ? limit_ms - waited : 100);
+        reset_event(state.worker_event);
+    }
+    // A query that ended without a valid result has failed.
+    if (e.phase < 6) e.failed = 1;
+}
+
+// One query against the current server with the current protocol.
+bool try_current_server(chronobel_state& state, bool correct) {
+    query_engine& e = state.engine;
+    state.correct_requested = correct ? 1 : 0;
+    e.failed = 0;
+    e.offset = 0;
+    const bool selected = e.server_source != source_list || select_current_server(state) == list_ok;
+    if (!selected || prepare_query(e) != 0) {
+        e.failed = 1;
+    } else {
+        start_query_thread(state);
+        await_query(state);
+    }
+    while (e.busy) sleep_ms(10);
+
+    const bool answered = !e.failed && e.server_seconds != 0;
+    if (!answered) {
+        std::string text = state.ui_text(79);
+        text += e.server_name;
+        state.view().set_text(control_status_line, text);
+        if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
+        finish_query(e);
+        return false;
+    }
+    std::string text;
+    bool succeeded = true;
+    if (correct) {
+        apply_result(state, true);
+        succeeded = !e.failed;
+        if (succeeded)
+            compose_result_text(state, text, result_after_correction);
+        else
+            text = state.ui_text(198);
+    } else {
+        text = state.ui_text(180);
+        text += ", ";
+        compose_result_text(state, text, result_after_check);
+        apply_result(state, false);
+    }
+    state.view().set_text(control_status_line, text);
+    finish_query(e);
+    return succeeded;
+}
+
+int quick_operation(chronobel_state& state, bool correct) {
+    query_engine& e = state.engine;
+    state.correct_requested = correct ? 1 : 0;
+    e.force_time_protocol = 0;
+    if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
+
+    // With Auto each server is asked over SNTP, then over TIME; a failure moves
+    // on through the list, once round at most.
+    const bool both_protocols = e.protocol == protocol_auto;
+    if (e.server_source == source_list) select_current_server(state);  // an index past the end wraps to 0
+    const std::int32_t first_index = e.server_index;
+    for (;;) {
+        e.auto_protocol = protocol_sntp;
+        if (try_current_server(state, correct)) return 0;
+        if (both_protocols) {
+            e.auto_protocol = protocol_time;
+            if (try_current_server(state, correct)) return 0;
+        }
+        if (e.server_source != source_list) break;
+        ++e.server_index;
+        if (select_current_server(state) != list_ok) break;
+        if (e.server_index == first_index) break;  // back where we began: one round done
+    }
+    return 1;
+}
+
+}  // namespace
+
+int run_quick_sync(chronobel_state& state, bool correct) {
+    // The query thread wakes this one through the worker's event, which the
+    // state closes when it ends (the query may still signal it as it ends).
+    if (!state.worker_event) state.worker_event = create_manual_event();
+    return quick_operation(state, correct);
+}
 
 }  // namespace orvane

@@ -1,0 +1,53 @@
+#include "engine/failover.h"
+#include <mutex>
+#include <string>
+#include "data/server_list.h"
+#include "engine/log.h"
+#include "engine/query.h"
+
+namespace orvane {
+
+int select_current_server(chronobel_state& state) {
+    query_engine& e = state.engine;
+    int result = read_server_list(state, nullptr, static_cast<unsigned>(e.server_index) + 1);
+    if (result == list_too_short) {
+        e.server_index = 0;
+        result = read_server_list(state, nullptr, 1);
+    }
+    return result;
+}
+
+int retry_next_server(chronobel_state& state) {
+    query_engine& e = state.engine;
+    if (int result = prepare_query(e); result != 0) return result;
+    if (e.protocol != protocol_time && e.auto_protocol == protocol_sntp) {
+        e.auto_protocol = protocol_time;  // the same server once more, over TIME
+    } else {
+        e.auto_protocol = protocol_sntp;
+        ++e.server_index;
+        if (int result = select_current_server(state); result != 0) {
+            // Nothing to query: the prepared query is given back unrun.
+            {
+                std::lock_guard<std::mutex> lock(e.query_mutex);
+                e.busy = 0;
+            }
+            finish_query(e);
+            return result;
+        }
+    }
+    return start_query_thread(state) ? 0 : query_socket_failed;
+}
+
+bool handle_failed_query(chronobel_state& state) {
+    query_engine& e = state.engine;
+    std::string text = state.ui_text(79);
+    text += e.server_name;
+    state.view().set_text(control_status_line, text);
+    if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
+    if (e.abort_requested) state.auto_due = 0;
+    if (!e.busy) finish_query(e);
+    if (state.settings.default_server_only || e.server_source != source_list || state.auto_due == 0) return false;
+    return retry_next_server(state) == 0;
+}
+
+}  // namespace orvane

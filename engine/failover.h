@@ -1,0 +1,19 @@
+// What happens after a query fails: the message, the log entry and, while an
+// automatic operation runs on the list, the next server or protocol.
+#pragma once
+#include "core/state.h"
+
+namespace orvane {
+
+// The worker's handling of a query whose `failed` is set. Returns true when
+// a new query was started (the operation goes on), false when the operation
+// ends here and the caller restores the idle controls.
+bool handle_failed_query(chronobel_state& state);
+// The failover step: the other protocol on the same server (Auto), else the
+// next server of the list. 0 when a new query was started.
+int retry_next_server(chronobel_state& state);
+// Places list entry `server_index` + 1 in server_name, wrapping to the
+// first entry past the end of the list. Returns the list's result code.
+int select_current_server(chronobel_state& state);
+
+}  // namespace orvane

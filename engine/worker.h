@@ -1,0 +1,26 @@
+// The worker thread: starts operations, follows the running query on the
+// status line, ends a query that takes too long, hands results on, and keeps
+// the clocks and the countdown on screen.
+#pragma once
+#include <atomic>
+#include "core/state.h"
+
+namespace orvane {
+
+// How many of the five step texts of the running operation have been shown.
+extern std::atomic<int> status_step;
+
+// The body of the worker thread; returns when stop_requested is set.
+void worker_loop(chronobel_state& state);
+// Starts a check or a correction (by correct_requested). Returns 0 when one
+// runs already, the query's refusal, or the server list's result.
+int start_operation(chronobel_state& state);
+// Gives the buttons back when an operation ends.
+void restore_idle_controls(chronobel_state& state);
+// Closes the built-in servers' sockets, which ends their threads.
+int close_server_sockets(chronobel_state& state);
+// Ends the program once the operation now starting has finished ("Auto
+// Start, Sync, then Exit").
+void exit_after_operation(bool enabled);
+
+}  // namespace orvane
