@@ -9,6 +9,7 @@
 #include "core/settings_text.h"
 #include "core/state.h"
 #include "engine/quick_sync.h"
+#include "platform/foreground_service.h"
 #include "platform/privilege.h"
 #include "sys/files.h"
 
@@ -59,17 +60,13 @@ int settings_command(chronobel_state& state, int count, char** assignments) {
     return 0;
 }
 
-int not_ready(const char* what) {
-    std::fprintf(stderr, "chronobel: %s is not part of this build\n", what);
-    return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     create_state();
     chronobel_state& state = *g_state;
-    static console_view console;  // outlives every thread that may still write
+    // Never destroyed: detached threads may still write while the program ends.
+    static console_view& console = *new console_view;
     state.set_view(&console);
     time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
     init_identity(state, L"chronobel");
@@ -82,11 +79,11 @@ int main(int argc, char** argv) {
             case L'q': return run_quick_sync(state, true);
             case L'c': return run_quick_sync(state, false);
             case L'o': return settings_command(state, argc - i - 1, argv + i + 1);
-            case L'x': return not_ready("/x");
+            case L'x': return run_foreground_service(state);
             case L'z': return 0;  // no service to remove on this system
             case L'h': case L'?': return usage();
             default: break;
         }
     }
-    return not_ready("the service runtime");
+    return run_foreground_service(state);
 }

@@ -1,0 +1,33 @@
+#include <signal.h>
+#include "core/startup.h"
+#include "platform/foreground_service.h"
+#include "sys/clock.h"
+#include "sys/threads.h"
+
+namespace orvane {
+
+int run_foreground_service(chronobel_state& state) {
+    // The stop signals are taken by this thread alone, in sigwait; every
+    // thread started from here on inherits the blocked mask.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    state.status_hold_ticks = 99;
+    running_as_service = 1;
+    window_mode = window_service;
+    state.due_period_ms = 0;
+    start_worker(state);
+
+    int received = 0;
+    sigwait(&stop_signals, &received);
+    state.stop_requested = 1;
+    set_event(state.worker_event);
+    // The worker is given five seconds to end.
+    for (int attempt = 0; attempt < 10 && state.worker_running; ++attempt) sleep_ms(500);
+    return 0;
+}
+
+}  // namespace orvane
