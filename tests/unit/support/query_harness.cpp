@@ -22,9 +22,9 @@ query_harness::query_harness() {
     engine.server_name = "127.0.0.1";
 }
 
+// The state closes its worker event when it ends.
 query_harness::~query_harness() {
     if (thread_.joinable()) thread_.join();
-    close_event(state->worker_event);
 }
 
 int query_harness::run() {
