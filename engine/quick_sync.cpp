@@ -31,8 +31,10 @@ void await_query(chronobel_state& state) {
     if (e.phase < 6) e.failed = 1;
 }
 
+enum class attempt_outcome { done, clock_refused, no_answer };
+
 // One query against the current server with the current protocol.
-bool try_current_server(chronobel_state& state, bool correct) {
+attempt_outcome try_current_server(chronobel_state& state, bool correct) {
     query_engine& e = state.engine;
     state.correct_requested = correct ? 1 : 0;
     e.failed = 0;
@@ -53,14 +55,14 @@ bool try_current_server(chronobel_state& state, bool correct) {
         state.view().set_text(control_status_line, text);
         if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
         finish_query(e);
-        return false;
+        return attempt_outcome::no_answer;
     }
     std::string text;
-    bool succeeded = true;
+    attempt_outcome outcome = attempt_outcome::done;
     if (correct) {
         apply_result(state, true);
-        succeeded = !e.failed;
-        if (succeeded)
+        if (e.failed) outcome = attempt_outcome::clock_refused;
+        if (outcome == attempt_outcome::done)
             compose_result_text(state, text, result_after_correction);
         else
             text = state.ui_text(198);
@@ -72,7 +74,14 @@ bool try_current_server(chronobel_state& state, bool correct) {
     }
     state.view().set_text(control_status_line, text);
     finish_query(e);
-    return succeeded;
+    return outcome;
+}
+
+// Another server cannot help when the clock itself refused the change.
+bool ends_the_round(attempt_outcome outcome, int& exit_code) {
+    if (outcome == attempt_outcome::no_answer) return false;
+    exit_code = outcome == attempt_outcome::done ? 0 : 1;
+    return true;
 }
 
 int quick_operation(chronobel_state& state, bool correct) {
@@ -86,19 +95,20 @@ int quick_operation(chronobel_state& state, bool correct) {
     const bool both_protocols = e.protocol == protocol_auto;
     if (e.server_source == source_list) select_current_server(state);  // an index past the end wraps to 0
     const std::int32_t first_index = e.server_index;
+    int exit_code = 1;
     for (;;) {
         e.auto_protocol = protocol_sntp;
-        if (try_current_server(state, correct)) return 0;
+        if (ends_the_round(try_current_server(state, correct), exit_code)) return exit_code;
         if (both_protocols) {
             e.auto_protocol = protocol_time;
-            if (try_current_server(state, correct)) return 0;
+            if (ends_the_round(try_current_server(state, correct), exit_code)) return exit_code;
         }
         if (e.server_source != source_list) break;
         ++e.server_index;
         if (select_current_server(state) != list_ok) break;
         if (e.server_index == first_index) break;  // back where we began: one round done
     }
-    return 1;
+    return exit_code;
 }
 
 }  // namespace

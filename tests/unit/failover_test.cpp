@@ -1,0 +1,165 @@
+// What follows a failed query: the other protocol, the next server of the
+// list, or the end of the operation; and the quick sync's one round.
+#include <gtest/gtest.h>
+#include "engine/failover.h"
+#include "engine/quick_sync.h"
+#include "engine/sync_result.h"
+#include "engine/sntp_packet.h"
+#include "support/loopback_servers.h"
+#include "support/worker_fixture.h"
+#include "sys/clock.h"
+#include "sys/sockets.h"
+#include "sys/test_clock.h"
+#include "sys/threads.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+
+namespace {
+
+// A port on 127.0.0.1 where nothing listens: queries to it fail at once.
+std::uint16_t closed_port() {
+    sntp_responder probe(sntp_responder::silent());
+    return probe.port();  // freed again when the probe ends
+}
+
+struct failover_fixture : operation_fixture {
+    void SetUp() override {
+        operation_fixture::SetUp();
+        state->worker_event = create_manual_event();
+        const std::uint16_t port = closed_port();
+        state->engine.sntp_port = port;
+        state->engine.time_port = port;
+        state->settings.sync_timeout_s = 5;
+    }
+    // Runs the query now prepared and waits until it has failed.
+    void run_to_failure() {
+        ASSERT_TRUE(wait_until([this] { return state->engine.busy == 0; }, 5000));
+        ASSERT_TRUE(state->engine.failed);
+    }
+    std::string attempt() {
+        const query_engine& e = state->engine;
+        const int protocol = e.protocol == protocol_auto ? e.auto_protocol : e.protocol;
+        return e.server_name + (protocol == protocol_sntp ? " SNTP" : " TIME");
+    }
+};
+
+}  // namespace
+
+TEST_F(failover_fixture, AutoTriesEachServerOverSntpThenTimeRoundTheList) {
+    write_list({"127.0.0.1", "127.0.0.2", "127.0.0.3"});
+    query_engine& e = state->engine;
+    e.protocol = protocol_auto;
+    e.auto_protocol = protocol_sntp;
+    e.server_index = 0;
+    state->auto_due = 2;
+    ASSERT_EQ(select_current_server(*state), 0);
+    ASSERT_EQ(prepare_query(e), 0);
+    ASSERT_TRUE(start_query_thread(*state));
+    std::vector<std::string> attempts{attempt()};
+    for (int i = 0; i < 7; ++i) {
+        run_to_failure();
+        ASSERT_TRUE(handle_failed_query(*state)) << i;
+        attempts.push_back(attempt());
+    }
+    run_to_failure();
+    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.1 TIME", "127.0.0.2 SNTP",
+                                                  "127.0.0.2 TIME", "127.0.0.3 SNTP", "127.0.0.3 TIME",
+                                                  "127.0.0.1 SNTP", "127.0.0.1 TIME"}));
+    EXPECT_EQ(view.texts(control_status_line).front(), "Unable to sync from 127.0.0.1");
+    // Errors are logged with the server's name.
+    EXPECT_NE(data.read("dLog.txt").find("  No response from 127.0.0.2\r\n"), std::string::npos);
+    handle_failed_query(*state);
+}
+
+TEST_F(failover_fixture, SntpAloneAsksEachServerTwice) {
+    write_list({"127.0.0.1", "127.0.0.2"});
+    query_engine& e = state->engine;
+    e.protocol = protocol_sntp;
+    e.auto_protocol = protocol_sntp;
+    state->auto_due = 1;
+    select_current_server(*state);
+    ASSERT_EQ(prepare_query(e), 0);
+    start_query_thread(*state);
+    std::vector<std::string> attempts{attempt()};
+    for (int i = 0; i < 3; ++i) {
+        run_to_failure();
+        ASSERT_TRUE(handle_failed_query(*state));
+        attempts.push_back(attempt());
+    }
+    run_to_failure();
+    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.1 SNTP", "127.0.0.2 SNTP",
+                                                  "127.0.0.2 SNTP"}));
+    handle_failed_query(*state);
+}
+
+TEST_F(failover_fixture, NoFailoverWithoutAnArmedTimerOnTheListOrWithDefaultServerOnly) {
+    write_list({"127.0.0.1", "127.0.0.2"});
+    query_engine& e = state->engine;
+    e.protocol = protocol_auto;
+    auto fails_once = [&](const char* why) {
+        e.auto_protocol = protocol_sntp;
+        e.server_index = 0;
+        select_current_server(*state);
+        ASSERT_EQ(prepare_query(e), 0) << why;
+        start_query_thread(*state);
+        run_to_failure();
+        EXPECT_FALSE(handle_failed_query(*state)) << why;
+        EXPECT_EQ(e.in_progress.load(), 0) << why;
+        EXPECT_EQ(e.server_index, 0) << why;
+    };
+    state->auto_due = 0;
+    fails_once("no timer armed");
+    state->auto_due = 2;
+    state->settings.default_server_only = 1;
+    fails_once("default server only");
+    state->settings.default_server_only = 0;
+    e.server_source = source_manual_a;
+    e.manual_a = "127.0.0.1";
+    fails_once("Manual A");
+    e.server_source = source_manual_b;
+    e.manual_b = "127.0.0.1";
+    fails_once("Manual B");
+    // An aborted query ends the automatic operation too.
+    e.server_source = source_list;
+    e.abort_requested = 1;
+    fails_once("aborted");
+    EXPECT_EQ(state->auto_due.load(), 0);
+}
+
+TEST_F(failover_fixture, QuickSyncGoesOnceRoundTheListAndStopsAtTheFirstAnswer) {
+    scoped_test_clock guard;
+    // Nobody answers: every server with both protocols, once, then exit code 1.
+    write_list({"127.0.0.1", "127.0.0.2", "127.0.0.3"});
+    state->engine.protocol = protocol_auto;
+    state->engine.server_index = 1;
+    EXPECT_EQ(run_quick_sync(*state, true), 1);
+    EXPECT_EQ(view.texts(control_status_line),
+              (std::vector<std::string>{"Unable to sync from 127.0.0.2", "Unable to sync from 127.0.0.2",
+                                        "Unable to sync from 127.0.0.3", "Unable to sync from 127.0.0.3",
+                                        "Unable to sync from 127.0.0.1", "Unable to sync from 127.0.0.1"}));
+    EXPECT_TRUE(guard.clock.recorded_sets().empty());
+
+    // The second server answers over TIME only: its correction ends the round.
+    view.clear();
+    time_responder server(time_reply_bytes(filetime_to_ntp_timestamp(system_time_now()).seconds));
+    state->engine.time_port = server.port();
+    write_list({"127.0.0.2", "127.0.0.1", "127.0.0.3"});
+    state->engine.server_index = 0;
+    EXPECT_EQ(run_quick_sync(*state, true), 0);
+    ASSERT_EQ(guard.clock.recorded_sets().size(), 1u);
+    EXPECT_EQ(guard.clock.recorded_sets()[0].year, system_time_now_record().year);
+    EXPECT_EQ(view.last_text(control_status_line).rfind("Time Corrected in ", 0), 0u);
+    EXPECT_EQ(server.connections(), 1);
+
+    // A check sets nothing and still exits 0 with a result.
+    EXPECT_EQ(run_quick_sync(*state, false), 0);
+    EXPECT_EQ(guard.clock.recorded_sets().size(), 1u);
+    EXPECT_EQ(view.last_text(control_status_line), "Time Checked, Difference found  in " +
+                                                       std::to_string(state->engine.response_ms) + "ms");
+    // A refused clock change is a failure, and no other server is tried for it.
+    guard.clock.refuse_sets = true;
+    EXPECT_EQ(run_quick_sync(*state, true), 1);
+    EXPECT_EQ(view.last_text(control_status_line), "Error setting Time Change Privileges");
+    EXPECT_EQ(server.connections(), 3);
+}
