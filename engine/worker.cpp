@@ -104,7 +104,9 @@ void operation_ended(chronobel_state& state) {
 
 void running_pass(chronobel_state& state) {
     query_engine& e = state.engine;
-    if (status_step != 0 &&
+    // Only a query still waiting can time out: once aborted it ends by itself,
+    // and the steps shown again on the way to its failure must not strike anew.
+    if (status_step != 0 && e.busy && !e.abort_requested &&
         tick_count() - query_start_tick > static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000) {
         if (!in_service()) show_status(state, std::string(state.ui_text(85)) + e.server_name);
         abort_query(e);

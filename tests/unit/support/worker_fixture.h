@@ -37,6 +37,8 @@ struct operation_fixture : ::testing::Test {
     }
 
     void TearDown() override {
+        state->server_state = 0;  // no servers to wait for
+        state->settings.time_server_enabled = 0;
         stop_worker();
         if (state->engine.busy) abort_query(state->engine);
         running_as_service = 0;

@@ -1,0 +1,236 @@
+// The worker thread: step texts, results, time-out, abort, the idle display,
+// the service mode and the way it stops.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include "core/startup.h"
+#include "engine/ntp_time.h"
+#include "engine/worker.h"
+#include "support/loopback_servers.h"
+#include "support/worker_fixture.h"
+#include "sys/clock.h"
+#include "sys/test_clock.h"
+#include "sys/threads.h"
+#include "ui/countdown.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+
+namespace {
+
+byte_string reply_now(const byte_string& request) {
+    const filetime now = system_time_now();
+    const sntp_packet p = sntp_server_reply(request, now, now);
+    return byte_string(p.begin(), p.end());
+}
+
+struct worker_fixture : operation_fixture {
+    scoped_test_clock guard;
+    test_clock& clock = guard.clock;
+
+    void SetUp() override {
+        operation_fixture::SetUp();
+        state->engine.server_source = source_manual_a;
+        state->engine.manual_a = "127.0.0.1";
+        state->engine.protocol = protocol_sntp;
+        state->settings.sync_timeout_s = 5;
+    }
+    bool status_shows(const std::string& text, int ms = 5000) {
+        const bool shown = wait_until([&] { return view.last_text(control_status_line) == text; }, ms);
+        if (!shown) ADD_FAILURE() << "status line: " << ::testing::PrintToString(view.texts(control_status_line));
+        return shown;
+    }
+    bool status_starts_with(const std::string& prefix, int ms = 5000) {
+        return wait_until([&] { return view.last_text(control_status_line).rfind(prefix, 0) == 0; }, ms);
+    }
+    bool idle() { return wait_until([&] { return state->engine.in_progress == 0; }, 5000); }
+    // The status texts from the first `first` on.
+    std::vector<std::string> status_from(const std::string& first) {
+        auto all = view.texts(control_status_line);
+        auto at = std::find(all.begin(), all.end(), first);
+        return std::vector<std::string>(at, all.end());
+    }
+};
+
+}  // namespace
+
+TEST_F(worker_fixture, ACheckShowsEveryStepThenItsResult) {
+    sntp_responder server(reply_now);
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_starts_with("Time Checked, Difference found as "));
+    ASSERT_TRUE(idle());
+    const auto steps = status_from("Initialising...");
+    ASSERT_EQ(steps.size(), 6u);
+    EXPECT_EQ(steps[1], "Creating Socket...");
+    EXPECT_EQ(steps[2], "Looking for server at 127.0.0.1");
+    EXPECT_EQ(steps[3], "Waiting for reply from 127.0.0.1");
+    EXPECT_EQ(steps[4], "Converting...");
+    EXPECT_EQ(view.last_text(control_server_name), "127.0.0.1");
+    // The Check button was an Abort button while the query ran.
+    EXPECT_EQ(view.texts(control_check_button), (std::vector<std::string>{"Abort", "Check"}));
+    const auto tips = view.tooltips();
+    ASSERT_EQ(tips.size(), 2u);
+    EXPECT_EQ(tips[0].text, "Cancel Chronobel operation");
+    EXPECT_EQ(tips[1].text, "Check the time but don't change it");
+    const auto enables = view.enables();
+    ASSERT_EQ(enables.size(), 4u);
+    EXPECT_EQ(enables[0].text, "disabled");
+    EXPECT_EQ(enables[3].text, "enabled");
+    EXPECT_TRUE(clock.recorded_sets().empty());
+    EXPECT_EQ(status_refresh_ms.load(), 100);  // as it was before the operation
+}
+
+TEST_F(worker_fixture, ACorrectionSetsTheClockAndShowsTheTimeCorrected) {
+    sntp_responder server(reply_now);
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    state->correct_requested = 1;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_starts_with("Time Corrected by "));
+    EXPECT_EQ(clock.recorded_sets().size(), 1u);
+    EXPECT_EQ(status_from("Initialising...").size(), 6u);
+    // A second start while one runs does nothing.
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    EXPECT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(idle());
+}
+
+TEST_F(worker_fixture, ASilentServerTimesOutWithoutFailover) {
+    write_list({"127.0.0.1", "127.0.0.2"});
+    state->engine.server_source = source_list;
+    sntp_responder server(sntp_responder::silent());
+    state->engine.sntp_port = server.port();
+    state->auto_due = 2;  // an automatic operation, which would fail over
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
+    clock.tick_shift = 6'000;  // past the five seconds
+    set_event(state->worker_event);
+    ASSERT_TRUE(status_shows("Unable to sync from 127.0.0.1"));
+    ASSERT_TRUE(idle());
+    const auto texts = status_from("Time out on127.0.0.1");
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[1], "Initialising...");  // the steps again, up to where the query was
+    EXPECT_EQ(texts.back(), "Unable to sync from 127.0.0.1");
+    EXPECT_EQ(state->auto_due.load(), 0);
+    EXPECT_EQ(state->engine.server_index, 0);
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+}
+
+TEST_F(worker_fixture, AbortGivesTheButtonsBack) {
+    sntp_responder server(sntp_responder::silent());
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
+    // What the window's Abort button does.
+    abort_query(state->engine);
+    restore_idle_controls(*state);
+    state->status_hold_ticks = 20;
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+    EXPECT_EQ(view.tooltips().back().text, "Check the time but don't change it");
+    const auto enables = view.enables();
+    ASSERT_GE(enables.size(), 4u);
+    EXPECT_EQ(enables[enables.size() - 2].control, control_correct_button);
+    EXPECT_EQ(enables[enables.size() - 2].text, "enabled");
+    EXPECT_EQ(enables.back().control, control_options_button);
+    EXPECT_EQ(enables.back().text, "enabled");
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->engine.busy.load(), 0);
+}
+
+TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
+    status_refresh_ms = 5;
+    state->status_hold_ticks = 40;
+    state->server_state = 3;
+    state->auto_due = 2;
+    state->due_start_tick = tick_count();
+    state->due_period_ms = 3'725'000 + 500;
+    view.set_text(control_status_line, "Time Checked, Difference found ");
+    start_worker(*state);
+    state->settings.time_server_enabled = 1;
+    ASSERT_TRUE(status_shows("1 Hrs, 2 Mns until AutoSync (TIME and SNTP Server Active)"));
+    const auto texts = status_from("Time Checked, Difference found ");
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "Ready (TIME and SNTP Server Active)");
+    EXPECT_EQ(state->status_hold_ticks.load(), 0);
+    // The local time and date are on show.
+    EXPECT_NE(view.last_text(control_local_time).find("\r\n"), std::string::npos);
+}
+
+TEST_F(worker_fixture, CountdownTexts) {
+    EXPECT_EQ(countdown_text(*state, 3'725'000, false), "1 Hrs, 2 Mns until AutoSync");
+    EXPECT_EQ(countdown_text(*state, 90'061'000, false), "1 Dys, 1 Hrs until AutoSync");
+    EXPECT_EQ(countdown_text(*state, 45'000, true), "45 Scs until AutoCheck");
+    EXPECT_EQ(countdown_text(*state, -5'000, false), "-5 Scs until AutoSync");
+    EXPECT_EQ(countdown_text(*state, 60'000, false), "1 Mns, 0 Scs until AutoSync");
+    EXPECT_EQ(countdown_text(*state, 86'400'000, true), "1 Dys, 0 Scs until AutoCheck");
+    // The refresh request of a restored window is taken back with the text.
+    state->auto_due = 11;
+    state->due_start_tick = tick_count();
+    state->due_period_ms = 45'500;
+    EXPECT_EQ(format_countdown(*state), "45 Scs until AutoCheck");
+    EXPECT_EQ(state->auto_due.load(), 1);
+}
+
+TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue) {
+    running_as_service = 1;
+    window_mode = window_service;
+    state->status_hold_ticks = 99;
+    state->settings.autosync_enabled = 0;
+    state->settings.autocheck_enabled = 1;
+    sntp_responder server(reply_now);
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    ASSERT_TRUE(status_shows("Started Service, 4 Hrs until AutoSync"));
+    EXPECT_EQ(state->settings.autocheck_enabled, 0);
+    EXPECT_EQ(status_refresh_ms.load(), 30'000);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 4 * 3'600'000; }, 2000));
+    EXPECT_TRUE(clock.recorded_sets().empty());
+    clock.tick_shift = 4 * 3'600'000 + 1'000;  // the period has passed
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    // The service shows no step texts and no result on the status line.
+    EXPECT_TRUE(status_from("Initialising...").empty());
+    EXPECT_EQ(view.last_text(control_status_line), "Started Service, 4 Hrs until AutoSync");
+}
+
+TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
+    running_as_service = 1;
+    window_mode = window_service;
+    state->status_hold_ticks = 99;
+    state->settings.time_server_enabled = 1;
+    state->settings.autosync_enabled = 0;
+    state->time_server_port = 1;  // the servers are not under test here
+    state->sntp_server_port = 1;
+    start_worker(*state);
+    EXPECT_TRUE(status_shows("Started Service, TIME and SNTP Server Active "));
+    state->settings.time_server_enabled = 0;
+}
+
+TEST_F(worker_fixture, StoppingPostsTheExitCommandOrReleasesWinsockInTheService) {
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 2000));
+    stop_worker();
+    EXPECT_EQ(state->worker_running.load(), 0);
+    EXPECT_EQ(view.commands(), (std::vector<int>{command_exit_after_stop}));
+
+    // The service: the stop message, and its one use of Winsock given back.
+    state->stop_requested = 0;
+    running_as_service = 1;
+    window_mode = window_service;
+    view.clear();
+    ASSERT_EQ(acquire_winsock(state->engine), 0);
+    ASSERT_EQ(acquire_winsock(state->engine), 0);
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 2000));
+    stop_worker();
+    EXPECT_EQ(view.last_text(control_status_line), "Service Stopped");
+    EXPECT_EQ(state->engine.winsock_users.load(), 1);
+    EXPECT_TRUE(view.commands().empty());
+    release_winsock(state->engine);
+}
