@@ -71,4 +71,15 @@ run /o protocol=1 manual_a=127.0.0.2
 if run /n /q > "$work/none.txt"; then fail "a failed quick sync exited 0"; fi
 grep -q '^Unable to sync from 127.0.0.2$' "$work/none.txt" || fail "failure text: $(cat "$work/none.txt")"
 if run /c > /dev/null; then fail "a failed check exited 0"; fi
+# /x runs the service in the foreground until SIGTERM, which stops it within 5 s.
+run /o protocol=2 time_server_enabled=0 autosync_enabled=0
+(cd "$work" && exec "$work/prog/chronobel" /n /x > "$work/service.txt" 2>&1) &
+service_pid=$!
+for _ in $(seq 50); do grep -q '^Started Service, ' "$work/service.txt" 2>/dev/null && break; sleep 0.1; done
+grep -qx 'Started Service, 4 Hrs until AutoSync' "$work/service.txt" || fail "service start: $(cat "$work/service.txt")"
+kill -TERM "$service_pid"
+for _ in $(seq 50); do kill -0 "$service_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$service_pid" 2>/dev/null; then kill -KILL "$service_pid"; fail "service still running 5 s after SIGTERM"; fi
+wait "$service_pid" || fail "service exit code $?"
+tail -n 1 "$work/service.txt" | grep -qx 'Service Stopped' || fail "no stop message: $(cat "$work/service.txt")"
 echo "native command line: all passed"
