@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <new>
 #include "sys/threads.h"
 
 namespace orvane {

@@ -1,0 +1,146 @@
+// The Windows program: start-up, the command-line switches, the window
+// classes, the main window and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <cwchar>
+#include <iterator>
+#include "core/program.h"
+#include "core/state.h"
+#include "engine/quick_sync.h"
+#include "platform/privilege.h"
+#include "platform/service_control_win32.h"
+#include "platform/service_win32.h"
+#include "resources/resource_ids.h"
+#include "ui/main_window_win32.h"
+
+using namespace orvane;
+
+namespace {
+
+// init_program's result when the main window cannot be created; also the
+// program's exit code then.
+constexpr int main_window_missing = 13;
+
+HICON load_program_icon(HINSTANCE instance, int size) {
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_CHRONOBEL), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+void init_instance(chronobel_state& state, HINSTANCE instance) {
+    state.h_instance = instance;
+    init_identity(state, L"Chronobel.exe");
+    // Date pickers and IP-address fields of the options sheet.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_INTERNET_CLASSES};
+    static_assert((ICC_DATE_CLASSES | ICC_INTERNET_CLASSES) == 0x900);
+    InitCommonControlsEx(&controls);
+    // One tooltip window carries every tooltip of the program.
+    state.tooltip_window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
+                                           nullptr);
+    state.small_icon = load_program_icon(instance, 16);
+    state.large_icon = load_program_icon(instance, 32);
+}
+
+void run_service_dispatcher() {
+    SERVICE_TABLE_ENTRYW services[] = {
+        {const_cast<wchar_t*>(service_name), service_main},
+        {nullptr, nullptr},
+    };
+    // Outside the service control manager this returns at once with an error.
+    StartServiceCtrlDispatcherW(services);
+}
+
+// Handles the switches left to right; the quick sync, the service and the
+// service removal end the process when their work is done.
+void handle_switches(chronobel_state& state, const wchar_t* command_line) {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(command_line, &count);
+    if (!arguments) return;
+    for (int i = 0; i < count; ++i) {
+        switch (switch_letter(arguments[i])) {
+            case L's':
+                note_silent_start(state);
+                break;
+            case L'q':
+                run_quick_sync(state);
+                ExitProcess(0);
+            case L'x':
+                run_service_dispatcher();
+                ExitProcess(0);
+            case L'z':
+                remove_own_service();
+                ExitProcess(0);
+            default:
+                break;
+        }
+    }
+    LocalFree(arguments);
+}
+
+void register_class(const WNDCLASSEXW& prototype, const wchar_t* name) {
+    WNDCLASSEXW window_class = prototype;
+    wcsncpy(class_name_buffer, name, std::size(class_name_buffer) - 1);
+    class_name_buffer[std::size(class_name_buffer) - 1] = L'\0';
+    window_class.lpszClassName = class_name_buffer;
+    RegisterClassExW(&window_class);
+}
+
+void register_window_classes(const chronobel_state& state) {
+    static_assert(sizeof(WNDCLASSEXW) == 48);
+    WNDCLASSEXW main_class{};
+    main_class.cbSize = sizeof main_class;
+    main_class.style = CS_HREDRAW | CS_VREDRAW;
+    main_class.lpfnWndProc = main_wnd_proc;
+    main_class.cbWndExtra = DLGWINDOWEXTRA;  // dialog 1700 is a window of this class
+    main_class.hInstance = static_cast<HINSTANCE>(state.h_instance);
+    main_class.hIcon = static_cast<HICON>(state.large_icon);
+    main_class.hIconSm = static_cast<HICON>(state.large_icon);
+    main_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    main_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    register_class(main_class, L"Chronobel");
+
+    WNDCLASSEXW scan_class = main_class;
+    scan_class.style = CS_HREDRAW | CS_VREDRAW | CS_NOCLOSE;
+    scan_class.lpfnWndProc = scan_wnd_proc;
+    scan_class.cbWndExtra = 0;
+    scan_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    register_class(scan_class, L"ChronobelScan");
+}
+
+// Background threads write the window through this view; it is never
+// destroyed, so a thread still running at the end never meets a dead one.
+void attach_main_window(chronobel_state& state, HWND window) {
+    state.main_window = window;
+    static win32_main_view* const view = new win32_main_view(state, window);
+    state.set_view(view);
+}
+
+int init_program(HINSTANCE instance, const wchar_t* command_line) {
+    create_state();
+    chronobel_state& state = *g_state;
+    time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
+    init_instance(state, instance);
+    load_data_files(state);
+    handle_switches(state, command_line);
+    register_window_classes(state);
+    HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, nullptr, 0);
+    if (!window) return main_window_missing;
+    attach_main_window(state, window);
+    ShowWindow(window, state.settings.start_minimised ? SW_MINIMIZE : SW_SHOWNORMAL);
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
+    if (int result = init_program(instance, command_line)) return result;
+    HWND window = static_cast<HWND>(g_state->main_window);
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,90 @@
+// Looks at Chronobel's main window from outside, as a person would:
+//   window_probe wait SECONDS     waits for a window of class "Chronobel" and
+//                                 prints its title
+//   window_probe list             one line per control: id, class, style (hex),
+//                                 text, tab-separated
+//   window_probe command ID       posts WM_COMMAND ID to the window
+//   window_probe close            posts WM_CLOSE to the window
+// Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
+#include <windows.h>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+const wchar_t main_window_class[] = L"Chronobel";
+
+std::string utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                   nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring text_of(HWND window) {
+    wchar_t buffer[512] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        5000, &length);
+    return std::wstring(buffer, wcsnlen(buffer, std::size(buffer)));
+}
+
+std::wstring class_of(HWND window) {
+    wchar_t buffer[256] = {};
+    GetClassNameW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+// A control made from a resource (an icon) holds the resource's ordinal as
+// its text: shown as "#number".
+std::string shown_text(const std::wstring& text) {
+    if (text.size() == 2 && text[0] == 0xFFFF) {
+        char ordinal[16];
+        std::snprintf(ordinal, sizeof ordinal, "#%u", static_cast<unsigned>(text[1]));
+        return ordinal;
+    }
+    return utf8(text);
+}
+
+BOOL CALLBACK print_control(HWND control, LPARAM) {
+    std::printf("%d\t%s\t%08lx\t%s\n", GetDlgCtrlID(control), utf8(class_of(control)).c_str(),
+                static_cast<unsigned long>(GetWindowLongW(control, GWL_STYLE)), shown_text(text_of(control)).c_str());
+    return TRUE;
+}
+
+HWND find_main_window() { return FindWindowW(main_window_class, nullptr); }
+
+int wait_for_window(int seconds) {
+    for (int waited_ms = 0; waited_ms <= seconds * 1000; waited_ms += 200) {
+        if (HWND window = find_main_window(); window && IsWindowVisible(window)) {
+            std::printf("%s\n", utf8(text_of(window)).c_str());
+            return 0;
+        }
+        Sleep(200);
+    }
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    const std::wstring verb = argv[1];
+    if (verb == L"wait") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30);
+    HWND window = find_main_window();
+    if (!window) return 1;
+    if (verb == L"list") {
+        EnumChildWindows(window, print_control, 0);
+    } else if (verb == L"command" && argc > 2) {
+        PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
+    } else if (verb == L"close") {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    } else {
+        return 2;
+    }
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,30 @@
+# Sourced: sets up Wine for the Windows build tree given as the first
+# argument (default build/win32): its own 32-bit prefix inside that tree,
+# quiet, without the Mono and Gecko add-ons. The prefix is made on first use.
+#   source tools/wine-env.sh build/win32
+chronobel_win32_build=$(cd "${1:-$(dirname "${BASH_SOURCE[0]}")/../build/win32}" && pwd)
+export WINEPREFIX="$chronobel_win32_build/wine-prefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# 32-bit Wine needs the kernel to run 32-bit programs; where that is switched
+# off, they run under qemu's user-mode emulator (tools/i386-emulation.sh).
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  bash "$(dirname "${BASH_SOURCE[0]}")/i386-emulation.sh" register >&2 || true
+fi
+
+# The prefix is made once, under a lock, so that tests started together
+# share it instead of racing to make it.
+if [ ! -f "$WINEPREFIX/.chronobel-ready" ]; then
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.chronobel-ready" ]; then
+      # Without a window manager (Xvfb) Wine draws the window frames itself.
+      wineboot -i >/dev/null 2>&1 &&
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 &&
+        wineserver -w && touch "$WINEPREFIX/.chronobel-ready"
+    fi
+  ) 9>"$chronobel_win32_build/wine-prefix.lock"
+fi
+unset chronobel_win32_build

@@ -1,0 +1,95 @@
+#include "ui/main_window_win32.h"
+#include <commctrl.h>
+#include <string>
+#include "sys/threads.h"
+
+namespace orvane {
+namespace {
+
+// The layout of TOOLINFOA that the tooltip window is given: the full one,
+// with lpReserved.
+constexpr UINT tool_info_size = 48;
+static_assert(sizeof(TOOLINFOA) == tool_info_size);
+
+}  // namespace
+
+LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CREATE:
+            return 0;
+        case WM_COMMAND:
+            if (wparam == static_cast<WPARAM>(command_exit_after_stop)) {
+                DestroyWindow(window);
+                return 1;
+            }
+            return 0;
+        case WM_CLOSE: {
+            chronobel_state& state = *g_state;
+            // A running worker stops the servers first and then asks the
+            // window to go (command_exit_after_stop).
+            if (state.worker_running.load()) {
+                state.stop_requested.store(1);
+                set_event(state.worker_event);
+            } else {
+                DestroyWindow(window);
+            }
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+LRESULT CALLBACK scan_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_CREATE:
+        case WM_SIZE:
+        case WM_NOTIFY:
+        case WM_TIMER:
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+void add_tooltip(int control_id, const char* text, const chronobel_state& state, HWND dialog) {
+    HWND control = GetDlgItem(dialog, control_id);
+    TOOLINFOA tool{};
+    tool.cbSize = tool_info_size;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = control;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.hinst = static_cast<HINSTANCE>(state.h_instance);
+    // The tooltip window keeps its own copy of the text.
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(static_cast<HWND>(state.tooltip_window), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void add_tooltips(const chronobel_state& state, HWND dialog, const ui_text_pair* table) {
+    for (const ui_text_pair* pair = table; pair->ui_string != end_of_text_table; ++pair)
+        add_tooltip(pair->control, state.ui_text(pair->ui_string), state, dialog);
+}
+
+void win32_main_view::set_text(int control, std::string_view text) {
+    SetDlgItemTextA(window_, control, std::string(text).c_str());
+}
+
+void win32_main_view::enable(int control, bool enabled) { EnableWindow(GetDlgItem(window_, control), enabled); }
+
+void win32_main_view::set_tooltip(int control, std::string_view text) {
+    add_tooltip(control, std::string(text).c_str(), state_, window_);
+}
+
+void win32_main_view::set_title(std::string_view text) { SetWindowTextA(window_, std::string(text).c_str()); }
+
+void win32_main_view::post_command(int command) {
+    PostMessageW(window_, WM_COMMAND, static_cast<WPARAM>(command), 0);
+}
+
+}  // namespace orvane
