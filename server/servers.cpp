@@ -21,8 +21,4 @@ void start_servers(chronobel_state&, std::shared_ptr<chronobel_state>* owner) {
     close_thread_handle(start_thread(sntp_server_entry, owner));
 }
 
-// The servers answer nothing yet.
-void run_time_server(chronobel_state&) {}
-void run_sntp_server(chronobel_state&) {}
-
 }  // namespace orvane

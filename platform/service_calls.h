@@ -1,0 +1,40 @@
+// Querying, starting and stopping a service of this machine by name, through
+// the service control manager. The SNTP server uses them to move the Windows
+// Time service off UDP port 123; the service buttons use them for the
+// program's own service. On POSIX they touch nothing and report that there
+// is no service manager.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+// Result codes of the three calls: 0 also when the service itself cannot be
+// opened or the action fails; 11 when the service manager cannot be opened
+// (no administrative rights, or no such manager on this system).
+enum service_call_result : int { service_call_done = 0, service_manager_unavailable = 11 };
+
+// The SERVICE_STATUS record, field for field.
+struct service_status_record {
+    std::uint32_t service_type = 0;
+    std::uint32_t current_state = 0;
+    std::uint32_t controls_accepted = 0;
+    std::uint32_t win32_exit_code = 0;
+    std::uint32_t service_specific_exit_code = 0;
+    std::uint32_t check_point = 0;
+    std::uint32_t wait_hint = 0;
+};
+static_assert(sizeof(service_status_record) == 28);
+
+// installed := whether the service exists; running := whether its state is
+// "running"; its status goes into `status`. Both bytes are left as they were
+// when the manager cannot be opened.
+int query_service(const std::wstring& name, service_status_record& status, std::uint8_t& installed,
+                  std::uint8_t& running);
+// Asks the service to start; does not wait for it.
+int start_service(const std::wstring& name);
+// Sends the service the stop control, its answer into `status`; does not
+// wait for it to stop.
+int stop_service(const std::wstring& name, service_status_record& status);
+
+}  // namespace orvane

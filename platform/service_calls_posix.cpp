@@ -1,0 +1,16 @@
+// There is no Windows service manager here, and no service of this machine
+// may be stopped or started by the program: every call reports the manager
+// as unavailable and does nothing.
+#include "platform/service_calls.h"
+
+namespace orvane {
+
+int query_service(const std::wstring&, service_status_record&, std::uint8_t&, std::uint8_t&) {
+    return service_manager_unavailable;
+}
+
+int start_service(const std::wstring&) { return service_manager_unavailable; }
+
+int stop_service(const std::wstring&, service_status_record&) { return service_manager_unavailable; }
+
+}  // namespace orvane

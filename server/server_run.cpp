@@ -1,0 +1,58 @@
+#include "server/server_run.h"
+#include <chrono>
+#include <thread>
+#include "engine/query.h"
+#include "sys/clock.h"
+
+namespace orvane {
+namespace {
+
+// A stopper takes the published handle and ends its calls right after; a
+// server that finds the handle taken gives it this long before freeing the
+// handle number for reuse.
+constexpr auto stopper_grace = std::chrono::milliseconds(100);
+constexpr std::uint32_t pause_step_ms = 100;
+
+constexpr std::uint64_t units_per_ms = filetime_units_per_second / 1000;
+constexpr std::uint64_t fraction_per_ms = 4'294'967;  // 2^32 ÷ 1000, truncated
+
+}  // namespace
+
+bool setting_on(std::uint8_t& flag) { return std::atomic_ref<std::uint8_t>(flag).load() != 0; }
+
+bool server_enabled(chronobel_state& state) { return setting_on(state.settings.time_server_enabled); }
+
+ntp_timestamp server_timestamp(filetime utc) {
+    const std::uint64_t in_second = utc % filetime_units_per_second;
+    static_assert((filetime_units_per_second - 1) * fraction_per_ms / units_per_ms < (std::uint64_t{1} << 32));
+    return {filetime_to_ntp_timestamp(utc).seconds, static_cast<std::uint32_t>(in_second * fraction_per_ms / units_per_ms)};
+}
+
+winsock_use::winsock_use(query_engine& engine) : engine_(engine), acquired_(acquire_winsock(engine) == query_ok) {}
+
+winsock_use::~winsock_use() {
+    if (acquired_) release_winsock(engine_);
+}
+
+server_socket::server_socket(std::atomic<socket_handle>& stored, socket_transport transport)
+    : stored_(stored), own_(open_socket(transport)) {
+    if (own_ != no_socket) stored_.store(own_);
+}
+
+server_socket::~server_socket() {
+    if (own_ == no_socket) return;
+    socket_handle expected = own_;
+    if (!stored_.compare_exchange_strong(expected, no_socket)) std::this_thread::sleep_for(stopper_grace);
+    close_socket(own_);
+}
+
+bool keeps_serving(chronobel_state& state, const server_socket& socket) {
+    return state.stop_requested.load() == 0 && server_enabled(state) && socket.still_published();
+}
+
+void pause_while_serving(chronobel_state& state, const server_socket& socket, std::uint32_t ms) {
+    for (std::uint32_t waited = 0; waited < ms && keeps_serving(state, socket); waited += pause_step_ms)
+        sleep_ms(pause_step_ms);
+}
+
+}  // namespace orvane

@@ -1,0 +1,144 @@
+// The SNTP server: answers each 48-byte request on UDP port 123 with the
+// system clock, while the setting "Server" is on.
+#include <algorithm>
+#include <array>
+#include "platform/service_calls.h"
+#include "server/client_report.h"
+#include "server/server_run.h"
+#include "server/servers.h"
+#include "server/sntp_reply.h"
+#include "sys/clock.h"
+#include "sys/datagram_batch.h"
+
+namespace orvane {
+namespace {
+
+constexpr char port_error_text[] = "SNTP Server Port Error; Restart in Admin mode or disable Windows Time service";
+constexpr int sntp_status_text = 111;  // "SNTP Server Chronobeled "
+// Datagrams a pass may spend gathering short ones into one request.
+constexpr int gathering_receives = 100;
+constexpr int request_size = static_cast<int>(sntp_packet_size);
+
+// The Windows Time service normally holds UDP port 123: it is stopped while
+// our socket takes the port, started again at once, and restarted once more
+// when the server ends. (On POSIX the service calls do nothing.)
+class windows_time_handover {
+public:
+    void stop_if_running() {
+        std::uint8_t installed = 0, running = 0;
+        if (query_service(service, status_, installed, running) != service_call_done || !running) return;
+        if (stop_service(service, status_) != service_call_done) return;
+        sleep_ms(1000);
+        stopped_ = true;
+    }
+    void start_after_bind() {
+        if (stopped_) start_service(service);
+    }
+    void restart_at_end() {
+        if (!stopped_) return;
+        stop_service(service, status_);
+        sleep_ms(2000);
+        start_service(service);
+    }
+
+private:
+    static inline const std::wstring service = L"W32Time";
+    service_status_record status_;
+    bool stopped_ = false;
+};
+
+// Datagrams taken from the socket in one call, and replies sent in one.
+constexpr int batch_size = 32;
+
+// Short datagrams are joined in order until 48 bytes have arrived; the
+// request is the one whose datagram completed them, and its sender gets the
+// reply. The gathering gives up (no reply) at a datagram longer than the
+// room left or empty, after 100 datagrams, or when the running query is
+// aborted while it gathers.
+class request_gathering {
+public:
+    // Takes the next datagram; true when it completed a request.
+    bool add(const datagram& d, bool query_aborted) {
+        if (gathered_ > 0 && query_aborted) restart();
+        const int room = request_size - gathered_;
+        if (d.length <= 0 || d.length > room) {
+            restart();
+            return false;
+        }
+        std::copy_n(d.bytes, d.length, request_.begin() + gathered_);
+        gathered_ += d.length;
+        if (gathered_ == request_size) {
+            restart();
+            return true;
+        }
+        if (++receives_ >= gathering_receives) restart();
+        return false;
+    }
+    void restart() { gathered_ = receives_ = 0; }
+    const sntp_packet& request() const { return request_; }
+
+private:
+    sntp_packet request_{};
+    int gathered_ = 0;
+    int receives_ = 0;
+};
+
+void serve(chronobel_state& state, const server_socket& socket) {
+    client_reporter report(state, sntp_status_text, false);
+    // One byte more than a request, so that a longer datagram shows itself
+    // (POSIX cuts it silently; Winsock refuses it).
+    std::array<std::array<std::uint8_t, sntp_packet_size + 1>, batch_size> received_bytes;
+    std::array<datagram, batch_size> received;
+    for (int i = 0; i < batch_size; ++i) {
+        received[i].bytes = received_bytes[i].data();
+        received[i].capacity = request_size + 1;
+    }
+    std::array<sntp_packet, batch_size> requests, replies;
+    std::array<datagram, batch_size> outgoing;
+    request_gathering gathering;
+
+    while (keeps_serving(state, socket)) {
+        const int count = receive_datagrams(socket.handle(), received.data(), batch_size);
+        if (count < 0) gathering.restart();  // the receive failed: the pass ends
+        int due = 0;
+        for (int i = 0; i < count; ++i) {
+            if (!gathering.add(received[i], state.engine.abort_requested.load() != 0)) continue;
+            requests[due] = gathering.request();
+            outgoing[due] = {replies[due].data(), 0, request_size, received[i].peer, received[i].peer_port};
+            ++due;
+        }
+        if (due == 0) continue;
+        // The clock is read right before the send; the clients' names are
+        // looked up afterwards, on the report thread.
+        const ntp_timestamp now = server_timestamp(system_time_now());
+        for (int i = 0; i < due; ++i) replies[i] = make_sntp_reply(requests[i], now);
+        send_datagrams(socket.handle(), outgoing.data(), due);
+        report.served(outgoing[due - 1].peer);
+    }
+}
+
+}  // namespace
+
+void run_sntp_server(chronobel_state& state) {
+    server_presence presence(state, sntp_server_weight);
+    windows_time_handover windows_time;
+    windows_time.stop_if_running();
+    {
+        winsock_use winsock(state.engine);
+        if (winsock.acquired()) {
+            server_socket socket(state.sntp_server_socket, socket_transport::udp);
+            const bool bound = socket.is_open() && set_reuse_address(socket.handle(), true) &&
+                               bind_socket(socket.handle(), ipv4_any, state.sntp_server_port);
+            windows_time.start_after_bind();
+            if (!bound) {
+                state.status_hold_ticks = server_status_hold;
+                state.view().set_text(control_status_line, port_error_text);
+            } else {
+                serve(state, socket);
+            }
+        }
+    }
+    windows_time.restart_at_end();
+}
+
+}  // namespace orvane

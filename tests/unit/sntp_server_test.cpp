@@ -1,0 +1,305 @@
+// The built-in SNTP server on a free UDP port, with real clients on
+// 127.0.0.x, the test clock for fixed times and a recording main view.
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include "engine/ntp_time.h"
+#include "server/client_names.h"
+#include "server/server_run.h"
+#include "server/servers.h"
+#include "server/sntp_reply.h"
+#include "support/server_fixture.h"
+#include "sys/test_clock.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+// 2020-01-01 12:00:00.500 UTC.
+constexpr filetime noon_2020 = E1900 + 3'786'868'800ULL * 10'000'000 + 5'000'000;
+constexpr ipv4_address client_a{{127, 0, 0, 2}};
+constexpr ipv4_address client_b{{127, 0, 0, 3}};
+
+sntp_packet request_with(std::uint8_t first, std::uint8_t fill) {
+    sntp_packet p;
+    p.fill(fill);
+    p[0] = first;
+    for (std::size_t i = 0; i < 8; ++i) p[sntp_transmit_at + i] = static_cast<std::uint8_t>(0xA0 + i);
+    return p;
+}
+
+bytes slice(const sntp_packet& p, std::size_t at, std::size_t n) { return bytes(p.begin() + at, p.begin() + at + n); }
+
+// Reverse look-ups for the tests: none known, or held until released.
+std::atomic<int> lookups{0};
+std::atomic<bool> lookups_released{false};
+std::string no_names(ipv4_address) {
+    ++lookups;
+    return {};
+}
+std::string held_names(ipv4_address) {
+    ++lookups;
+    for (int i = 0; i < 20'000 && !lookups_released; ++i) std::this_thread::sleep_for(1ms);
+    return "slow.example";
+}
+
+struct SntpServer : server_fixture {
+    void SetUp() override {
+        server_fixture::SetUp();
+        lookups = 0;
+        lookups_released = false;
+    }
+    void TearDown() override {
+        lookups_released = true;
+        server_fixture::TearDown();
+    }
+    // Starts the server and has one request from `from` answered and shown.
+    void serve_one_client(ipv4_address from) {
+        const std::uint16_t port = start_sntp_server();
+        ASSERT_NE(port, 0);
+        udp_client client(from);
+        sntp_packet reply{};
+        ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
+        EXPECT_TRUE(wait_until([&] { return !status_texts(111).empty(); }));
+    }
+};
+
+}  // namespace
+
+TEST_F(SntpServer, RepliesInServerModeWhateverTheRequest) {
+    state.engine.abort_requested = 1;  // left over from an aborted query: no matter here
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client;
+    // Version 3 and 4 clients, mode 0, all bits set, a symmetric-active packet.
+    for (std::uint8_t first : {0x1B, 0x23, 0x00, 0xFF, 0xE1}) {
+        const sntp_packet request = request_with(first, static_cast<std::uint8_t>(first ^ 0x5A));
+        sntp_packet reply{};
+        ASSERT_TRUE(client.exchange(port, request, reply)) << int(first);
+        EXPECT_EQ(slice(reply, 0, 4), (bytes{0x1C, 0x02, 0x06, 0xF6}));
+        // Root delay and root dispersion 100/65536 s in network byte order;
+        // the reference identifier keeps its old bytes.
+        EXPECT_EQ(slice(reply, 4, 12), (bytes{0, 0, 0, 0x64, 0, 0, 0, 0x64, 0x64, 0, 0, 0}));
+        // Originate echoes the request's Transmit byte for byte.
+        EXPECT_EQ(slice(reply, sntp_originate_at, 8), slice(request, sntp_transmit_at, 8));
+        EXPECT_EQ(read_timestamp(reply, sntp_reference_at), read_timestamp(reply, sntp_receive_at));
+        EXPECT_EQ(read_timestamp(reply, sntp_receive_at), read_timestamp(reply, sntp_transmit_at));
+        EXPECT_NE(read_timestamp(reply, sntp_transmit_at), ntp_timestamp{});
+    }
+}
+
+TEST_F(SntpServer, TimestampsFromTheClock) {
+    scoped_test_clock clock;
+    clock.clock.freeze_at(noon_2020);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client;
+    sntp_packet reply{};
+    ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
+    EXPECT_EQ(slice(reply, sntp_transmit_at, 4), (bytes{0xE1, 0xB7, 0x08, 0x40}));
+    EXPECT_EQ(read_timestamp(reply, sntp_transmit_at), (ntp_timestamp{3'786'868'800u, 2'147'483'500u}));
+
+    // Past the end of era 0 the seconds start again from 0.
+    constexpr filetime era_1 = E1900 + ntp_era_length;
+    clock.clock.freeze_at(era_1 + 10'000'000 + 2'500'000);
+    ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
+    EXPECT_EQ(read_timestamp(reply, sntp_transmit_at), (ntp_timestamp{1, 250 * 4'294'967u}));
+    EXPECT_TRUE(stop_servers());  // while the test clock still stands
+}
+
+TEST(SntpServerTime, FractionIsMillisecondsTimesTheOldFactor) {
+    const filetime second = E1900 + 3'786'868'800ULL * 10'000'000;
+    EXPECT_EQ(server_timestamp(second), (ntp_timestamp{3'786'868'800u, 0}));
+    EXPECT_EQ(server_timestamp(second + 10'000).fraction, 4'294'967u);           // 1 ms
+    EXPECT_EQ(server_timestamp(second + 9'990'000).fraction, 999 * 4'294'967u);  // 999 ms
+    EXPECT_EQ(server_timestamp(second + 9'999'999).fraction, 4'294'966'570u);    // kept to 100 ns
+    EXPECT_EQ(server_timestamp(second + 5'000).fraction, 2'147'483u);            // 0.5 ms
+}
+
+TEST_F(SntpServer, ShortDatagramsAreJoinedAndTheLastSenderAnswered) {
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client first(client_a), second(client_b);
+    const sntp_packet whole = request_with(0x1B, 0x11);
+    ASSERT_TRUE(first.send(port, slice(whole, 0, 24)));
+    std::this_thread::sleep_for(50ms);  // keep the two in order
+    ASSERT_TRUE(second.send(port, slice(whole, 24, 24)));
+    bytes reply;
+    ASSERT_TRUE(second.receive(reply));
+    ASSERT_EQ(reply.size(), sntp_packet_size);
+    // The echoed Transmit came in the second datagram.
+    EXPECT_EQ(bytes(reply.begin() + sntp_originate_at, reply.begin() + sntp_originate_at + 8),
+              slice(whole, sntp_transmit_at, 8));
+    EXPECT_FALSE(first.receive(reply, 300ms));
+    EXPECT_FALSE(second.receive(reply, 100ms));  // one reply only
+}
+
+TEST_F(SntpServer, LongerRequestsGetNoReply) {
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client;
+    bytes reply;
+    ASSERT_TRUE(client.send(port, bytes(68, 0x1B)));  // with an authenticator
+    EXPECT_FALSE(client.receive(reply, 300ms));
+    // 24 bytes wait for more; 48 more do not fit, and neither gets a reply.
+    ASSERT_TRUE(client.send(port, bytes(24, 0x1B)));
+    ASSERT_TRUE(client.send(port, bytes(48, 0x1B)));
+    EXPECT_FALSE(client.receive(reply, 300ms));
+    // The server goes on serving.
+    sntp_packet answer{};
+    EXPECT_TRUE(client.exchange(port, request_with(0x1B, 0), answer));
+}
+
+TEST_F(SntpServer, StatusLineNamesTheClientAfterTheReply) {
+    serve_one_client(ipv4_loopback);  // "localhost" in /etc/hosts
+    EXPECT_EQ(view.last_text(control_status_line), "SNTP Server Chronobeled localhost");
+    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+}
+
+TEST_F(SntpServer, DottedAddressWhenTheClientHasNoName) {
+    set_client_name_lookup(no_names);
+    serve_one_client(client_a);
+    EXPECT_EQ(view.last_text(control_status_line), "SNTP Server Chronobeled 127.0.0.2");
+}
+
+TEST_F(SntpServer, SlowNameLookupDelaysNoReply) {
+    set_client_name_lookup(held_names);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client first(client_a), second(client_b);
+    sntp_packet reply{};
+    ASSERT_TRUE(first.exchange(port, request_with(0x1B, 0), reply));
+    ASSERT_TRUE(wait_until([] { return lookups.load() == 1; }));
+    // The look-up of the first client hangs; others are answered meanwhile.
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(second.exchange(port, request_with(0x1B, 0), reply)) << i;
+    EXPECT_TRUE(status_texts(111).empty());
+    lookups_released = true;
+    EXPECT_TRUE(wait_until([&] { return !status_texts(111).empty(); }));
+    EXPECT_EQ(status_texts(111).front(), "SNTP Server Chronobeled slow.example");
+}
+
+TEST_F(SntpServer, FloodIsShownAFewTimesASecondAndLoggedOncePerClient) {
+    set_client_name_lookup(no_names);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client busy(client_a), last(client_b);
+    const auto started = std::chrono::steady_clock::now();
+    sntp_packet reply{};
+    int answered = 0;
+    for (int i = 0; i < 2000 && std::chrono::steady_clock::now() - started < 3s; ++i)
+        answered += busy.exchange(port, request_with(0x1B, 0), reply) ? 1 : 0;
+    ASSERT_TRUE(last.exchange(port, request_with(0x1B, 0), reply));
+    // The latest client is the one left on the status line.
+    EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "SNTP Server Chronobeled 127.0.0.3"; }));
+    const auto elapsed = std::chrono::steady_clock::now() - started;
+    EXPECT_GT(answered, 100);
+    // At most one status write per quarter second, and each client looked up once.
+    EXPECT_LE(status_texts(111).size(), static_cast<std::size_t>(elapsed / 250ms) + 2);
+    EXPECT_EQ(lookups.load(), 2);
+    // The log names each client, the busy one at most once a second.
+    const std::string log = log_text();
+    const auto lines_with = [&](const std::string& what) {
+        std::size_t count = 0;
+        for (std::size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++count;
+        return count;
+    };
+    EXPECT_EQ(lines_with("SNTP Server Chronobeled 127.0.0.3\r\n"), 1u);
+    EXPECT_GE(lines_with("SNTP Server Chronobeled 127.0.0.2\r\n"), 1u);
+    EXPECT_LE(lines_with("SNTP Server Chronobeled 127.0.0.2\r\n"), static_cast<std::size_t>(elapsed / 1s) + 1);
+}
+
+TEST_F(SntpServer, LoggedOnlyUnderTheServerLogSwitch) {
+    set_client_name_lookup(no_names);
+    struct switches {
+        bool server, disabled, syncs;
+        bool logged;
+    };
+    for (const switches s : {switches{false, false, true, false}, switches{true, true, true, false},
+                             switches{true, false, false, true}}) {
+        state.settings.log_server = s.server;
+        state.settings.log_disabled = s.disabled;
+        state.settings.log_syncs = s.syncs;
+        view.clear();
+        serve_one_client(client_a);
+        ASSERT_TRUE(stop_servers());
+        state.stop_requested = 0;
+        EXPECT_EQ(log_text().find("SNTP Server Chronobeled 127.0.0.2") != std::string::npos, s.logged)
+            << s.server << s.disabled << s.syncs;
+    }
+}
+
+TEST_F(SntpServer, PortTakenShowsThePortErrorAndEnds) {
+    // A socket without SO_REUSEADDR keeps others off its port.
+    const int holder = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    socklen_t size = sizeof a;
+    ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&a), &size), 0);
+    state.sntp_server_port = ntohs(a.sin_port);
+    state.status_hold_ticks = 0;
+    start_thread_of(run_sntp_server);
+    EXPECT_TRUE(servers_ended());  // without being stopped
+    close(holder);
+    EXPECT_EQ(view.last_text(control_status_line),
+              "SNTP Server Port Error; Restart in Admin mode or disable Windows Time service");
+    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+    EXPECT_EQ(state.sntp_server_socket.load(), no_socket);
+}
+
+TEST_F(SntpServer, StopsWhenIdleAndHandsItsPortBack) {
+    for (const bool by_switch : {false, true}) {
+        const std::uint16_t port = start_sntp_server();
+        ASSERT_NE(port, 0);
+        EXPECT_EQ(state.server_state.load(), 2);
+        EXPECT_TRUE(by_switch ? switch_servers_off() : stop_servers());
+        EXPECT_EQ(state.sntp_server_socket.load(), no_socket);
+        // The server closed its socket: the port can be bound without sharing.
+        const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        EXPECT_EQ(bind(probe, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+        close(probe);
+        state.stop_requested = 0;
+        set_flag(state.settings.time_server_enabled, true);
+    }
+}
+
+TEST_F(SntpServer, StopsWhileFlooded) {
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    std::atomic<bool> flooding{true};
+    std::atomic<int> sent{0};
+    std::thread flood([&] {
+        udp_client client(client_a);
+        const bytes request(48, 0x1B);
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (flooding && sent < 2'000'000 && std::chrono::steady_clock::now() < until)
+            if (client.send(port, request)) ++sent;
+    });
+    ASSERT_TRUE(wait_until([&] { return sent.load() > 5000; }));
+    EXPECT_TRUE(stop_servers());
+    flooding = false;
+    flood.join();
+}
+
+TEST(SntpReply, ServerModeRepliesAreBuiltByteForByte) {
+    sntp_packet request{};
+    for (std::size_t i = 0; i < request.size(); ++i) request[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    const sntp_packet reply = make_sntp_reply(request, {0x01020304, 0x05060708});
+    const bytes expected{0x1C, 0x02, 0x06, 0xF6, 0, 0, 0, 0x64, 0, 0, 0, 0x64, 0x64, 0, 0, 0,
+                         1, 2, 3, 4, 5, 6, 7, 8,
+                         request[40], request[41], request[42], request[43], request[44], request[45], request[46], request[47],
+                         1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(bytes(reply.begin(), reply.end()), expected);
+}
