@@ -18,13 +18,26 @@ std::uint32_t u32_at(const std::string& bytes, std::size_t offset) {
     return value;
 }
 
-}  // namespace
+// A state with the defaults whose data directory is a fresh temporary one.
+class WindowsSettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        split_path(saved.data_path, dir.dir());
+        apply_default_settings(saved);
+    }
+    // Reads the file back into a new state.
+    void load_into(chronobel_state& loaded) const {
+        split_path(loaded.data_path, dir.dir());
+        load_settings(loaded);
+    }
 
-TEST(WindowsSettingsFile, WrittenBytesStandAtTheirOffsetsAndReadBackWhole) {
     win32_temp_dir dir;
     chronobel_state saved;
-    split_path(saved.data_path, dir.dir());
-    apply_default_settings(saved);
+};
+
+}  // namespace
+
+TEST_F(WindowsSettingsFile, WrittenBytesStandAtTheirOffsetsAndReadBackWhole) {
     saved.settings.sync_timeout_s = 42;
     saved.settings.start_minimised = 1;
     saved.settings.transparent = 1;
@@ -51,8 +64,7 @@ TEST(WindowsSettingsFile, WrittenBytesStandAtTheirOffsetsAndReadBackWhole) {
     EXPECT_EQ(u32_at(bytes, 336), 0x01DA0000u);  // and high word
 
     chronobel_state loaded;
-    split_path(loaded.data_path, dir.dir());
-    load_settings(loaded);
+    load_into(loaded);
     EXPECT_EQ(std::memcmp(&loaded.settings, &saved.settings, sizeof saved.settings), 0);
     EXPECT_EQ(loaded.engine.server_source, source_manual_a);
     EXPECT_EQ(loaded.engine.server_index, 3);
@@ -62,21 +74,16 @@ TEST(WindowsSettingsFile, WrittenBytesStandAtTheirOffsetsAndReadBackWhole) {
     EXPECT_EQ(loaded.engine.date_before, 0x01DA000033334444ULL);
 }
 
-TEST(WindowsSettingsFile, AFileHeldOpenByAnotherProgramGivesTheDefaults) {
+TEST_F(WindowsSettingsFile, AFileHeldOpenByAnotherProgramGivesTheDefaults) {
     // The settings are opened without sharing; a file that another program
     // holds open cannot be read, and the defaults serve instead.
-    win32_temp_dir dir;
-    chronobel_state saved;
-    split_path(saved.data_path, dir.dir());
-    apply_default_settings(saved);
     saved.settings.sync_timeout_s = 55;
     save_settings(saved, saved.data_dir());
     HANDLE holder = CreateFileW((dir / L"dSync.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     chronobel_state loaded;
-    split_path(loaded.data_path, dir.dir());
-    load_settings(loaded);
+    load_into(loaded);
     CloseHandle(holder);
     EXPECT_EQ(loaded.settings.sync_timeout_s, 15);
     EXPECT_EQ(loaded.settings.record_size, 332u);

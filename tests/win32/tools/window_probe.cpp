@@ -1,8 +1,10 @@
 // Looks at Chronobel's main window from outside, as a person would:
 //   window_probe wait SECONDS     waits for a window of class "Chronobel" and
 //                                 prints its title
+//   window_probe shown SECONDS    the same, and waits until it is shown
 //   window_probe list             one line per control: id, class, style (hex),
 //                                 text, tab-separated
+//   window_probe state            prints "hidden", "minimised" or "normal"
 //   window_probe command ID       posts WM_COMMAND ID to the window
 //   window_probe close            posts WM_CLOSE to the window
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
@@ -57,9 +59,9 @@ BOOL CALLBACK print_control(HWND control, LPARAM) {
 
 HWND find_main_window() { return FindWindowW(main_window_class, nullptr); }
 
-int wait_for_window(int seconds) {
+int wait_for_window(int seconds, bool shown) {
     for (int waited_ms = 0; waited_ms <= seconds * 1000; waited_ms += 200) {
-        if (HWND window = find_main_window(); window && IsWindowVisible(window)) {
+        if (HWND window = find_main_window(); window && (!shown || IsWindowVisible(window))) {
             std::printf("%s\n", utf8(text_of(window)).c_str());
             return 0;
         }
@@ -73,11 +75,13 @@ int wait_for_window(int seconds) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring verb = argv[1];
-    if (verb == L"wait") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30);
+    if (verb == L"wait" || verb == L"shown") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30, verb == L"shown");
     HWND window = find_main_window();
     if (!window) return 1;
     if (verb == L"list") {
         EnumChildWindows(window, print_control, 0);
+    } else if (verb == L"state") {
+        std::printf("%s\n", !IsWindowVisible(window) ? "hidden" : IsIconic(window) ? "minimised" : "normal");
     } else if (verb == L"command" && argc > 2) {
         PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
     } else if (verb == L"close") {
