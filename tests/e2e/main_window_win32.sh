@@ -31,6 +31,13 @@ expect_control 5 "About"
 expect_control 1032 "Server"
 expect_control 1030 "Not Checked Yet"
 
+# Without "DefSet.txt" the data files live beside the program: the built-in
+# defaults were written there, byte for byte.
+resources=$(dirname "$0")/../../resources
+for file in ServFile.txt Strings.txt; do
+  cmp -s "$e2e_work/$file" "$resources/$file" || e2e_fail "$file beside the program is not the built-in default"
+done
+
 mkdir -p "$shots"
 import -window root "$shots/main_window.png"
 e2e_note "screenshot: $shots/main_window.png"
