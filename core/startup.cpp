@@ -17,7 +17,7 @@ void start_worker(chronobel_state& state, std::shared_ptr<chronobel_state>* owne
     state.engine.phase = 0;
     state.engine.failed = 0;
     status_step = 0;
-    state.worker_event = create_manual_event();
+    if (!state.worker_event) state.worker_event = create_manual_event();
     set_event(state.worker_event);
     close_thread_handle(start_thread(worker_thread_entry, owner));
     if (state.settings.on_program_start != 0) {

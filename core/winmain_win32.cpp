@@ -63,8 +63,8 @@ void handle_switches(chronobel_state& state, const wchar_t* command_line) {
                 note_silent_start(state);
                 break;
             case L'q':
-                run_quick_sync(state);
-                ExitProcess(0);
+                // 0 only when the clock was set, so callers can tell.
+                ExitProcess(static_cast<UINT>(run_quick_sync(state)));
             case L'x':
                 run_service_dispatcher();
                 ExitProcess(0);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Whole program: the command-line switches of Chronobel.exe. The quick sync,
-# the service entry outside the service manager and the service removal end
-# the program with code 0 without a window, also behind a silent start; the
-# silent start alone does not show the window (minimised, or hidden without
-# a tray icon).
+# Whole program: the command-line switches of Chronobel.exe. The service
+# entry outside the service manager and the service removal end the program
+# with code 0 without a window; the quick sync ends without a window too,
+# with code 0 only when it set the clock (here: from a server on 127.0.0.1,
+# whose time Wine accepts as a change of less than half a second), also
+# behind a silent start; the silent start alone does not show the window
+# (minimised, or hidden without a tray icon).
 #   switches_win32.sh WIN32_BUILD SCREENSHOT_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -12,14 +14,27 @@ source "$(dirname "$0")/lib.sh"
 e2e_prepare "$build"
 e2e_start_display
 
-for switches in "/q" "-X" "/z" "/s /Q"; do
+# The list names only this machine, where nothing answers yet.
+printf '#this machine\r\n127.0.0.1\r\n' >"$e2e_work/ServFile.txt"
+expect_exit() {
+  local code=$1
+  shift
   # shellcheck disable=SC2086  # the switches are separate arguments
-  e2e_start_program $switches
+  e2e_start_program $1
   e2e_wait_for_exit 300
-  [ "$e2e_exit_code" -eq 0 ] || e2e_fail "'$switches' ended with code $e2e_exit_code"
-  e2e_probe_run wait 0 >/dev/null && e2e_fail "'$switches' left a window"
-  e2e_note "'$switches' ended with code 0 and no window"
-done
+  [ "$e2e_exit_code" -eq "$code" ] || e2e_fail "'$1' ended with code $e2e_exit_code, not $code"
+  e2e_probe_run wait 0 >/dev/null && e2e_fail "'$1' left a window"
+  e2e_note "'$1' ended with code $code and no window"
+}
+expect_exit 1 "/q"
+for switches in "-X" "/z"; do expect_exit 0 "$switches"; done
+
+python3 "$(dirname "$0")/sntp_time_responder.py" --lifetime 600 --ready-file "$e2e_work/ready" &
+e2e_pids+=("$!")
+for _ in $(seq 100); do [ -f "$e2e_work/ready" ] && break; sleep 0.1; done
+[ -f "$e2e_work/ready" ] || e2e_fail "the test server did not start"
+expect_exit 0 "/q"
+expect_exit 0 "/s /Q"
 
 e2e_start_program /s
 e2e_probe_run wait 900 >/dev/null || e2e_fail "no window after /s"

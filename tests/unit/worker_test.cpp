@@ -145,13 +145,16 @@ TEST_F(worker_fixture, AbortGivesTheButtonsBack) {
 TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
     status_refresh_ms = 5;
     state->status_hold_ticks = 40;
-    state->server_state = 3;
     state->auto_due = 2;
     state->due_start_tick = tick_count();
     state->due_period_ms = 3'725'000 + 500;
+    // Both built-in servers run, on free ports.
+    state->settings.time_server_enabled = 1;
+    state->time_server_port = 0;
+    state->sntp_server_port = 0;
     view.set_text(control_status_line, "Time Checked, Difference found ");
     start_worker(*state);
-    state->settings.time_server_enabled = 1;
+    ASSERT_TRUE(wait_until([&] { return state->server_state == 3; }, 5000));
     ASSERT_TRUE(status_shows("1 Hrs, 2 Mns until AutoSync (TIME and SNTP Server Active)"));
     const auto texts = status_from("Time Checked, Difference found ");
     ASSERT_EQ(texts.size(), 3u);
@@ -205,11 +208,10 @@ TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
     state->status_hold_ticks = 99;
     state->settings.time_server_enabled = 1;
     state->settings.autosync_enabled = 0;
-    state->time_server_port = 1;  // the servers are not under test here
-    state->sntp_server_port = 1;
+    state->time_server_port = 0;  // free ports
+    state->sntp_server_port = 0;
     start_worker(*state);
     EXPECT_TRUE(status_shows("Started Service, TIME and SNTP Server Active "));
-    state->settings.time_server_enabled = 0;
 }
 
 TEST_F(worker_fixture, StoppingPostsTheExitCommandOrReleasesWinsockInTheService) {

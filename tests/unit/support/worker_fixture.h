@@ -12,6 +12,7 @@
 #include "core/state.h"
 #include "data/ui_strings.h"
 #include "engine/query.h"
+#include "engine/worker.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
 
@@ -37,8 +38,10 @@ struct operation_fixture : ::testing::Test {
     }
 
     void TearDown() override {
-        state->server_state = 0;  // no servers to wait for
-        state->settings.time_server_enabled = 0;
+        // Servers first (they write the view), then the worker.
+        state->stop_requested = 1;
+        close_server_sockets(*state);
+        wait_until([this] { return state->server_state == 0; }, 5000);
         stop_worker();
         if (state->engine.busy) abort_query(state->engine);
         running_as_service = 0;
