@@ -218,6 +218,7 @@ TEST(QueryLifecycle, StartedThreadHoldsItsOwnState) {
 }
 
 TEST(QueryLifecycle, SocketErrorsMapToResultCodes) {
+    ASSERT_TRUE(start_socket_library());
     const socket_handle unconnected = open_socket(socket_transport::tcp);
     char byte = 0;
     EXPECT_EQ(receive_bytes(unconnected, &byte, 1), -1);
@@ -228,4 +229,5 @@ TEST(QueryLifecycle, SocketErrorsMapToResultCodes) {
     EXPECT_EQ(send_bytes(udp, &byte, 1), -1);  // no destination
     EXPECT_EQ(map_socket_error(), query_socket_error);
     close_socket(udp);
+    stop_socket_library();
 }

