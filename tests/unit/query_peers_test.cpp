@@ -10,16 +10,25 @@
 using namespace orvane;
 using namespace orvane::testing;
 
+namespace {
+
+// Runs one query of `protocol` to `port` of 127.0.0.1; the other port leads nowhere.
+void run_query_to(query_harness& q, std::int32_t protocol, std::uint16_t port) {
+    q.engine.protocol = protocol;
+    q.engine.time_port = protocol == protocol_time ? port : 1;
+    q.engine.sntp_port = protocol == protocol_sntp ? port : 1;
+    ASSERT_EQ(q.run(), query_ok);
+    EXPECT_EQ(q.engine.phase.load(), phase_result_valid);
+}
+
+}  // namespace
+
 TEST(QueryPeers, SntpFromChronydFindsOurOwnClock) {
     if (find_program("chronyd").empty()) GTEST_SKIP() << "chronyd is not installed";
     chronyd_peer chronyd;
     ASSERT_TRUE(chronyd.running()) << chronyd.why();
     query_harness q;
-    q.engine.protocol = protocol_sntp;
-    q.engine.sntp_port = chronyd.port();
-    q.engine.time_port = 1;
-    ASSERT_EQ(q.run(), query_ok);
-    EXPECT_EQ(q.engine.phase.load(), phase_result_valid);
+    run_query_to(q, protocol_sntp, chronyd.port());
     // Within 5 ms, in 2^-32 s units.
     const std::int64_t five_ms = (std::int64_t{1} << 32) / 200;
     EXPECT_LT(std::llabs(q.engine.offset), five_ms) << "offset " << q.engine.offset / 4294967.296 << " ms";
@@ -32,11 +41,7 @@ TEST(QueryPeers, TimeFromInetdFindsOurOwnClock) {
     inetd_time_peer inetd;
     ASSERT_TRUE(inetd.running()) << inetd.why();
     query_harness q;
-    q.engine.protocol = protocol_time;
-    q.engine.time_port = inetd.port();
-    q.engine.sntp_port = 1;
-    ASSERT_EQ(q.run(), query_ok);
-    EXPECT_EQ(q.engine.phase.load(), phase_result_valid);
+    run_query_to(q, protocol_time, inetd.port());
     EXPECT_EQ(q.engine.offset, 0);
     // Whole seconds, cut: the server's time is at most a second behind ours.
     const std::int64_t behind = static_cast<std::int64_t>(system_time_now() - q.engine.server_time);
