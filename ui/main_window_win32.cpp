@@ -1,6 +1,9 @@
 #include "ui/main_window_win32.h"
 #include <commctrl.h>
 #include <string>
+#include "core/startup.h"
+#include "engine/query.h"
+#include "engine/worker.h"
 #include "sys/threads.h"
 
 namespace orvane {
@@ -11,17 +14,53 @@ namespace {
 constexpr UINT tool_info_size = 48;
 static_assert(sizeof(TOOLINFOA) == tool_info_size);
 
+// Timer 5 fires once, half a second after the window exists.
+constexpr UINT_PTR deferred_startup_timer = 5;
+
+// Starts the worker once the window is up, so that its first texts have a
+// window to go to.
+void deferred_startup(HWND window, chronobel_state& state) {
+    KillTimer(window, deferred_startup_timer);
+    status_refresh_ms = 500;
+    state.status_hold_ticks = 20;
+    start_worker(state);
+}
+
+// Check (or Abort while an operation runs) and Correct.
+LRESULT on_operation_button(chronobel_state& state, WPARAM command) {
+    query_engine& e = state.engine;
+    if (command == control_check_button && e.phase != 0) {
+        state.view().set_text(control_status_line, state.ui_text(81));
+        abort_query(e);
+        restore_idle_controls(state);
+        state.status_hold_ticks = 20;
+    } else if (e.phase == 0) {
+        state.correct_requested = command == control_correct_button ? 1 : 0;
+        start_operation(state);
+    } else {
+        return 0;
+    }
+    set_event(state.worker_event);
+    return 1;
+}
+
 }  // namespace
 
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CREATE:
+            SetTimer(window, deferred_startup_timer, 500, nullptr);
             return 0;
+        case WM_TIMER:
+            if (wparam == deferred_startup_timer) deferred_startup(window, *g_state);
+            return 1;
         case WM_COMMAND:
             if (wparam == static_cast<WPARAM>(command_exit_after_stop)) {
                 DestroyWindow(window);
                 return 1;
             }
+            if (wparam == control_check_button || wparam == control_correct_button)
+                return on_operation_button(*g_state, wparam);
             return 0;
         case WM_CLOSE: {
             chronobel_state& state = *g_state;
