@@ -18,6 +18,8 @@ set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine_prefix TIMEOUT 1
 
 # The suites, read from the test sources.
 file(GLOB wine_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+include(${CMAKE_CURRENT_LIST_DIR}/shared_unit_tests.cmake)
+list(APPEND wine_test_sources ${shared_unit_tests})
 set(wine_suites)
 foreach(source IN LISTS wine_test_sources)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
