@@ -80,6 +80,14 @@ TEST_F(worker_fixture, ACheckShowsEveryStepThenItsResult) {
     EXPECT_EQ(enables[3].text, "enabled");
     EXPECT_TRUE(clock.recorded_sets().empty());
     EXPECT_EQ(status_refresh_ms.load(), 100);  // as it was before the operation
+    // From now on the server's clock runs on screen, a pass at a time.
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return view.last_text(control_server_time).find("\r\n") != std::string::npos; },
+                           2000));
+    const filetime shown = state->server_local_time;
+    clock.tick_shift = 3'000;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return state->server_local_time >= shown + 30'000'000; }, 2000));
 }
 
 TEST_F(worker_fixture, ACorrectionSetsTheClockAndShowsTheTimeCorrected) {
