@@ -70,4 +70,9 @@ struct query_engine {
     std::uint16_t sntp_port = 123;
 };
 
+// The protocol a query uses: the chosen one, or under Auto the one whose turn it is.
+inline std::int32_t effective_protocol(const query_engine& engine) {
+    return engine.protocol == protocol_auto ? engine.auto_protocol : engine.protocol;
+}
+
 }  // namespace orvane

@@ -38,12 +38,16 @@ int retry_next_server(chronobel_state& state) {
     return start_query_thread(state) ? 0 : query_socket_failed;
 }
 
-bool handle_failed_query(chronobel_state& state) {
-    query_engine& e = state.engine;
+void report_failed_query(chronobel_state& state) {
     std::string text = state.ui_text(79);
-    text += e.server_name;
+    text += state.engine.server_name;
     state.view().set_text(control_status_line, text);
     if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
+}
+
+bool handle_failed_query(chronobel_state& state) {
+    query_engine& e = state.engine;
+    report_failed_query(state);
     if (e.abort_requested) state.auto_due = 0;
     if (!e.busy) finish_query(e);
     if (state.settings.default_server_only || e.server_source != source_list || state.auto_due == 0) return false;

@@ -5,6 +5,9 @@
 
 namespace orvane {
 
+// Shows "Unable to sync from" and the server, and logs the failure when the
+// log switches ask for it.
+void report_failed_query(chronobel_state& state);
 // The worker's handling of a query whose `failed` is set. Returns true when
 // a new query was started (the operation goes on), false when the operation
 // ends here and the caller restores the idle controls.

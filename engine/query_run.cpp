@@ -164,7 +164,7 @@ void run_query(chronobel_state& state) {
     query_run run{state, e};
     if (!e.busy.load()) return end_query(run, query_not_prepared, false);
     e.phase.store(phase_started);
-    const std::int32_t protocol = e.protocol == protocol_auto ? e.auto_protocol : e.protocol;
+    const std::int32_t protocol = effective_protocol(e);
     // An implausible local clock cannot anchor an SNTP offset: ask for the
     // absolute time instead.
     if (!clock_plausible(system_time_now())) e.force_time_protocol.store(1);

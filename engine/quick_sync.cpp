@@ -2,7 +2,6 @@
 #include <string>
 #include "data/server_list.h"
 #include "engine/failover.h"
-#include "engine/log.h"
 #include "engine/query.h"
 #include "engine/sync_result.h"
 #include "sys/clock.h"
@@ -50,10 +49,7 @@ attempt_outcome try_current_server(chronobel_state& state, bool correct) {
 
     const bool answered = !e.failed && e.server_seconds != 0;
     if (!answered) {
-        std::string text = state.ui_text(79);
-        text += e.server_name;
-        state.view().set_text(control_status_line, text);
-        if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
+        report_failed_query(state);
         finish_query(e);
         return attempt_outcome::no_answer;
     }

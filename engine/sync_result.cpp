@@ -16,8 +16,6 @@ namespace {
 constexpr std::int64_t units_per_second = 10'000'000;
 constexpr std::int64_t units_per_hour = 3600 * units_per_second;
 
-int effective_protocol(const query_engine& e) { return e.protocol == protocol_auto ? e.auto_protocol : e.protocol; }
-
 std::uint64_t magnitude(std::int64_t v) {
     return v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
 }

@@ -39,8 +39,7 @@ struct failover_fixture : operation_fixture {
     }
     std::string attempt() {
         const query_engine& e = state->engine;
-        const int protocol = e.protocol == protocol_auto ? e.auto_protocol : e.protocol;
-        return e.server_name + (protocol == protocol_sntp ? " SNTP" : " TIME");
+        return e.server_name + (effective_protocol(e) == protocol_sntp ? " SNTP" : " TIME");
     }
 };
 
