@@ -29,7 +29,7 @@ source tests/e2e/lib.sh
 e2e_prepare "$build"
 e2e_start_display
 e2e_start_program "$@"
-e2e_probe_run shown 900 >/dev/null || e2e_fail "the window did not appear"
+e2e_await_window shown 900 >/dev/null || e2e_fail "the window did not appear"
 sleep 1  # let it finish drawing
 mkdir -p "$build/screenshots"
 shot=$build/screenshots/run.png

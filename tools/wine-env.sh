@@ -14,6 +14,12 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   bash "$(dirname "${BASH_SOURCE[0]}")/i386-emulation.sh" register >&2 || true
 fi
 
+# Wine programs of a test session without a display of their own use the
+# session's (tests/win32/wine_session.sh).
+if [ -z "${DISPLAY:-}" ] && [ -f "$chronobel_win32_build/wine-session.display" ]; then
+  export DISPLAY=$(cat "$chronobel_win32_build/wine-session.display")
+fi
+
 # The prefix is made once, under a lock, so that tests started together
 # share it instead of racing to make it.
 if [ ! -f "$WINEPREFIX/.chronobel-ready" ]; then

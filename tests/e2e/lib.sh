@@ -62,6 +62,18 @@ e2e_start_program() {
 # e2e_probe_run ARGS...: runs the window probe.
 e2e_probe_run() { wine "$e2e_probe" "$@"; }
 
+# e2e_await_window shown|wait SECONDS: asks the probe in short turns until the
+# window is there, and gives up at once when the program has ended.
+e2e_await_window() {
+  local how=$1 limit=$2 waited=0
+  while [ "$waited" -lt "$limit" ]; do
+    e2e_probe_run "$how" 10 && return 0
+    kill -0 "$e2e_program" 2>/dev/null || { e2e_note "the program ended without a window"; return 1; }
+    waited=$((waited + 10))
+  done
+  return 1
+}
+
 # e2e_wait_for_exit SECONDS: waits for the program to end; its exit code is
 # then in $e2e_exit_code.
 e2e_wait_for_exit() {

@@ -13,7 +13,7 @@ e2e_start_display
 e2e_start_program
 
 # Wine under emulation can take minutes to start a program.
-title=$(e2e_probe_run shown 900 | tr -d '\r') || e2e_fail "no window of class Chronobel appeared"
+title=$(e2e_await_window shown 900 | tr -d '\r') || e2e_fail "no window of class Chronobel appeared"
 [ "$title" = "Chronobel" ] || e2e_fail "window title is '$title'"
 
 controls=$(e2e_probe_run list | tr -d '\r')

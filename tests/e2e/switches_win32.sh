@@ -37,7 +37,7 @@ expect_exit 0 "/q"
 expect_exit 0 "/s /Q"
 
 e2e_start_program /s
-e2e_probe_run wait 900 >/dev/null || e2e_fail "no window after /s"
+e2e_await_window wait 900 >/dev/null || e2e_fail "no window after /s"
 state=$(e2e_probe_run state | tr -d '\r')
 case "$state" in minimised | hidden) ;; *) e2e_fail "after /s the window is $state" ;; esac
 e2e_probe_run close
