@@ -75,8 +75,11 @@ void service_start_message(chronobel_state& state) {
     status_refresh_ms = 30'000;
 }
 
-// The step text due at this pass, if any; true when one was shown.
-bool show_next_step(chronobel_state& state, bool& result_follows) {
+enum class step_shown { none, step, converting };
+
+// The step text due at this pass, if any. "Converting..." is followed by the
+// result in the same pass.
+step_shown show_next_step(chronobel_state& state) {
     const query_engine& e = state.engine;
     const int step = status_step, phase = e.phase;
     std::string text;
@@ -84,15 +87,11 @@ bool show_next_step(chronobel_state& state, bool& result_follows) {
     else if (step == 1 && phase > 1) text = state.ui_text(197);
     else if (step == 2 && phase > 2) text = std::string(state.ui_text(82)) + e.server_address_text;
     else if (step == 3 && phase > 3) text = std::string(state.ui_text(83)) + e.server_name;
-    else if (step == 4 && phase > 4) {
-        text = state.ui_text(84);
-        result_follows = true;
-    } else {
-        return false;
-    }
+    else if (step == 4 && phase > 4) text = state.ui_text(84);
+    else return step_shown::none;
     status_step = step + 1;
     if (!in_service()) show_status(state, text);
-    return !result_follows;
+    return step == 4 ? step_shown::converting : step_shown::step;
 }
 
 void operation_ended(chronobel_state& state) {
@@ -114,9 +113,9 @@ void running_pass(chronobel_state& state) {
     }
     if (in_service() && !e.failed && e.phase < 6) status_step = e.phase.load();
 
-    bool result_follows = false;
-    if (show_next_step(state, result_follows)) return;
-    if (!result_follows) {
+    const step_shown shown = show_next_step(state);
+    if (shown == step_shown::step) return;
+    if (shown == step_shown::none) {
         if (e.failed) {
             if (handle_failed_query(state)) {
                 note_query_started();

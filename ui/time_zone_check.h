@@ -4,8 +4,8 @@
 
 namespace orvane {
 
-// Compares the zone in force with the locked one and restores it when the
-// lock is on. Reads only, until the lock itself is built.
+// Called before every operation and at start-up. The lock itself is not
+// built yet, so for now this does nothing.
 void check_time_zone(chronobel_state& state);
 
 }  // namespace orvane
