@@ -16,6 +16,10 @@ static_assert(sizeof(TOOLINFOA) == tool_info_size);
 
 // Timer 5 fires once, half a second after the window exists.
 constexpr UINT_PTR deferred_startup_timer = 5;
+// After a close, the window goes on its own if the worker has not asked for
+// it by then (the worker waits up to 20 s for the servers to stop).
+constexpr UINT_PTR close_fallback_timer = 6;
+constexpr UINT close_fallback_ms = 25'000;
 
 // Starts the worker once the window is up, so that its first texts have a
 // window to go to.
@@ -53,6 +57,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
             return 0;
         case WM_TIMER:
             if (wparam == deferred_startup_timer) deferred_startup(window, *g_state);
+            if (wparam == close_fallback_timer) DestroyWindow(window);
             return 1;
         case WM_COMMAND:
             if (wparam == static_cast<WPARAM>(command_exit_after_stop)) {
@@ -69,6 +74,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
             if (state.worker_running.load()) {
                 state.stop_requested.store(1);
                 set_event(state.worker_event);
+                SetTimer(window, close_fallback_timer, close_fallback_ms, nullptr);
             } else {
                 DestroyWindow(window);
             }
