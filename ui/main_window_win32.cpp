@@ -1,7 +1,6 @@
 #include "ui/main_window_win32.h"
 #include <commctrl.h>
 #include <string>
-#include "core/startup.h"
 #include "engine/query.h"
 #include "engine/worker.h"
 #include "sys/threads.h"
@@ -21,13 +20,15 @@ constexpr UINT_PTR deferred_startup_timer = 5;
 constexpr UINT_PTR close_fallback_timer = 6;
 constexpr UINT close_fallback_ms = 25'000;
 
+worker_starter g_start_worker = nullptr;
+
 // Starts the worker once the window is up, so that its first texts have a
 // window to go to.
 void deferred_startup(HWND window, chronobel_state& state) {
     KillTimer(window, deferred_startup_timer);
     status_refresh_ms = 500;
     state.status_hold_ticks = 20;
-    start_worker(state);
+    if (g_start_worker) g_start_worker(state);
 }
 
 // Check (or Abort while an operation runs) and Correct.
@@ -49,6 +50,8 @@ LRESULT on_operation_button(chronobel_state& state, WPARAM command) {
 }
 
 }  // namespace
+
+void set_worker_starter(worker_starter starter) { g_start_worker = starter; }
 
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {

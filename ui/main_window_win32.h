@@ -9,6 +9,11 @@
 
 namespace orvane {
 
+// What the window's deferred start-up runs; the program's entry sets it, as
+// starting the worker belongs to the program, above the windows.
+using worker_starter = void (*)(chronobel_state& state);
+void set_worker_starter(worker_starter starter);
+
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK scan_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 

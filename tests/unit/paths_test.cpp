@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include "core/paths.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/state.h"
 #include "support/temp_dir.h"
 

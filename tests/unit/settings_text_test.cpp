@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
-#include "core/settings_text.h"
+#include "app/settings_text.h"
 #include "core/state.h"
 
 using namespace orvane;

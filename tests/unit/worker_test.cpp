@@ -2,7 +2,7 @@
 // the service mode and the way it stops.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include "core/startup.h"
+#include "app/startup.h"
 #include "engine/ntp_time.h"
 #include "engine/worker.h"
 #include "support/loopback_servers.h"

@@ -3,7 +3,7 @@
 // found to the file named by its argument: program_dir, then data_dir, one
 // a line, UTF-8.
 #include <cstdio>
-#include "core/program.h"
+#include "app/program.h"
 #include "core/state.h"
 #include "sys/files.h"
 

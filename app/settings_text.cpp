@@ -1,4 +1,4 @@
-#include "core/settings_text.h"
+#include "app/settings_text.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cctype>

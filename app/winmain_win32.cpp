@@ -5,7 +5,8 @@
 #include <shellapi.h>
 #include <cwchar>
 #include <iterator>
-#include "core/program.h"
+#include "app/program.h"
+#include "app/startup.h"
 #include "core/state.h"
 #include "engine/quick_sync.h"
 #include "platform/privilege.h"
@@ -123,6 +124,7 @@ int init_program(HINSTANCE instance, const wchar_t* command_line) {
     init_instance(state, instance);
     load_data_files(state);
     handle_switches(state, command_line);
+    set_worker_starter([](chronobel_state& s) { start_worker(s); });
     register_window_classes(state);
     HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, nullptr, 0);
     if (!window) return main_window_missing;

@@ -1,4 +1,4 @@
-#include "core/program.h"
+#include "app/program.h"
 #include <cwctype>
 #include "core/paths.h"
 #include "core/settings_file.h"

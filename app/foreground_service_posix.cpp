@@ -1,6 +1,6 @@
 #include <signal.h>
-#include "core/startup.h"
-#include "platform/foreground_service.h"
+#include "app/startup.h"
+#include "app/foreground_service.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 #include "core/main_view.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings_file.h"
-#include "core/settings_text.h"
+#include "app/settings_text.h"
 #include "core/state.h"
 #include "engine/quick_sync.h"
-#include "platform/foreground_service.h"
+#include "app/foreground_service.h"
 #include "platform/privilege.h"
 #include "sys/files.h"
 

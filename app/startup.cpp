@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "app/startup.h"
 #include "engine/worker.h"
 #include "server/servers.h"
 #include "sys/threads.h"
