@@ -13,6 +13,7 @@
 #include "platform/service_control_win32.h"
 #include "platform/service_win32.h"
 #include "resources/resource_ids.h"
+#include "sys/win32/owned_handle.h"
 #include "ui/main_window_win32.h"
 
 using namespace orvane;
@@ -56,10 +57,10 @@ void run_service_dispatcher() {
 // service removal end the process when their work is done.
 void handle_switches(chronobel_state& state, const wchar_t* command_line) {
     int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(command_line, &count);
+    const owned_argv arguments(CommandLineToArgvW(command_line, &count));
     if (!arguments) return;
     for (int i = 0; i < count; ++i) {
-        switch (switch_letter(arguments[i])) {
+        switch (switch_letter(arguments.get()[i])) {
             case L's':
                 note_silent_start(state);
                 break;
@@ -76,7 +77,6 @@ void handle_switches(chronobel_state& state, const wchar_t* command_line) {
                 break;
         }
     }
-    LocalFree(arguments);
 }
 
 void register_class(const WNDCLASSEXW& prototype, const wchar_t* name) {
