@@ -59,7 +59,7 @@ public:
     std::atomic<std::uint8_t> stop_requested{0};
     std::atomic<std::uint32_t> autosync_start_tick{0};
     std::atomic<std::uint32_t> autocheck_start_tick{0};
-    std::atomic<std::int32_t> due_period_ms{0};
+    std::atomic<std::int64_t> due_period_ms{0};
     std::atomic<std::uint32_t> due_start_tick{0};
     std::atomic<std::int32_t> status_hold_ticks{20};
     void* main_window = nullptr;

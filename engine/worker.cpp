@@ -1,5 +1,6 @@
 #include "engine/worker.h"
 #include <string>
+#include "core/auto_period.h"
 #include "data/server_list.h"
 #include "engine/failover.h"
 #include "engine/query.h"
@@ -68,7 +69,7 @@ void service_start_message(chronobel_state& state) {
     }
     if (s.autosync_enabled) {
         message += std::to_string(s.autosync_count);
-        message += state.ui_text(s.autosync_unit == 0 ? 186 : s.autosync_unit == 1 ? 185 : 184);
+        message += state.ui_text(auto_unit_text(s.autosync_unit));
         message += state.ui_text(100);
     }
     show_status(state, message.substr(0, 599));
@@ -140,15 +141,13 @@ void running_pass(chronobel_state& state) {
 void service_autosync(chronobel_state& state) {
     const settings_record& s = state.settings;
     if (state.due_period_ms == 0) {
-        static const std::int32_t unit_ms[] = {60'000, 3'600'000, 86'400'000};
-        const std::int32_t unit = s.autosync_unit >= 0 && s.autosync_unit <= 2 ? unit_ms[s.autosync_unit] : 0;
-        state.due_period_ms = s.autosync_count * unit;
+        state.due_period_ms = auto_period_ms(s.autosync_count, s.autosync_unit);
         return;
     }
     const std::uint32_t now = tick_count();
     // A tick count that wrapped below the base counts as 10 s.
     const std::uint32_t elapsed = now > service_autosync_base ? now - service_autosync_base : 10'000;
-    if (elapsed > static_cast<std::uint32_t>(state.due_period_ms.load())) {
+    if (elapsed > state.due_period_ms.load()) {
         service_autosync_base = now;
         state.correct_requested = 1;
         state.due_period_ms = 0;

@@ -39,7 +39,8 @@ std::string format_countdown(chronobel_state& state) {
     std::int32_t due = state.auto_due.load();
     while (due > 10 && !state.auto_due.compare_exchange_weak(due, due - 10)) {
     }
-    const std::int64_t left_ms = static_cast<std::int32_t>(state.due_start_tick + static_cast<std::uint32_t>(state.due_period_ms) - tick_count());
+    // Ticks wrap at 32 bits; the period does not.
+    const std::int64_t left_ms = state.due_period_ms - static_cast<std::int64_t>(tick_count() - state.due_start_tick);
     const std::int32_t armed = state.auto_due.load();
     return countdown_text(state, left_ms, armed == 1 || armed == 11);
 }

@@ -1,0 +1,26 @@
+// The AutoSync and AutoCheck periods: a count of minutes, hours or days, as
+// the settings store them. One table for the worker, the window's timer and
+// the options, in 64 bits: 99 days do not fit a 32-bit millisecond count.
+#pragma once
+#include <cstdint>
+
+namespace orvane {
+
+enum auto_period_unit : int { unit_minutes = 0, unit_hours = 1, unit_days = 2 };
+
+// Milliseconds of one unit; 0 for a unit outside the table.
+constexpr std::int64_t auto_unit_ms(int unit) {
+    switch (unit) {
+        case unit_minutes: return 60'000;
+        case unit_hours: return 3'600'000;
+        case unit_days: return 86'400'000;
+        default: return 0;
+    }
+}
+
+constexpr std::int64_t auto_period_ms(int count, int unit) { return static_cast<std::int64_t>(count) * auto_unit_ms(unit); }
+
+// The UI string that names a unit after a count (" Mns", " Hrs", " Days").
+constexpr int auto_unit_text(int unit) { return unit == unit_minutes ? 186 : unit == unit_hours ? 185 : 184; }
+
+}  // namespace orvane
