@@ -52,11 +52,11 @@ system_time rule_for(time_t change, long offset_before) {
     return rule;
 }
 
-}  // namespace
-
-time_zone_information current_time_zone() {
+zone_reading read_system_zone() {
     tzset();
-    time_zone_information out{};
+    zone_reading reading;
+    reading.ok = true;
+    time_zone_information& out = reading.zone;
     const time_t now = time(nullptr);
     tm utc{};
     gmtime_r(&now, &utc);
@@ -87,6 +87,7 @@ time_zone_information current_time_zone() {
         const time_t to_standard = a.dst ? changes[1] : changes[0];
         out.daylight_date = rule_for(to_daylight, standard_off);
         out.standard_date = rule_for(to_standard, daylight_off);
+        reading.period = now_view.dst ? zone_period_daylight : zone_period_standard;
     } else if (now_view.dst) {
         standard_off = now_view.gmtoff - 3600;
     }
@@ -95,6 +96,45 @@ time_zone_information current_time_zone() {
     out.daylight_bias = static_cast<std::int32_t>(-(daylight_off - standard_off) / 60);
     copy_name(out.standard_name, tzname[0]);
     copy_name(out.daylight_name, tzname[1]);
+    return reading;
+}
+
+// This machine's zone belongs to its administrator: the native program reads
+// it and never writes it (a changed zone is reported by the lock instead).
+class posix_time_zone final : public time_zone_system {
+public:
+    zone_reading read() override { return read_system_zone(); }
+    zone_write write(const time_zone_information&) override { return {zone_never_written_here, 0}; }
+    void broadcast_change() override {}
+    // No table of display names here: a zone shows its own name.
+    bool display_name(std::u16string_view zone_name, std::u16string& out) override {
+        out = zone_name;
+        return true;
+    }
+};
+
+}  // namespace
+
+time_zone_system& system_time_zone() {
+    static posix_time_zone zone;
+    return zone;
+}
+
+std::string zone_name_text(std::u16string_view name) {
+    std::string out;
+    for (char16_t unit : name) {
+        const std::uint32_t c = unit;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
     return out;
 }
 
