@@ -9,5 +9,7 @@ namespace orvane {
 std::string format_time(const system_time& local);
 // The long date of a local time record (GetDateFormat, DATE_LONGDATE).
 std::string format_long_date(const system_time& local);
+// The short date of a local time record (GetDateFormat, DATE_SHORTDATE).
+std::string format_short_date(const system_time& local);
 
 }  // namespace orvane

@@ -22,5 +22,6 @@ std::string format_with(const system_time& local, const char* pattern) {
 
 std::string format_time(const system_time& local) { return format_with(local, "%X"); }
 std::string format_long_date(const system_time& local) { return format_with(local, "%A, %e %B %Y"); }
+std::string format_short_date(const system_time& local) { return format_with(local, "%x"); }
 
 }  // namespace orvane
