@@ -50,6 +50,7 @@ public:
     std::vector<write> enables() const { std::lock_guard<std::mutex> lock(mutex_); return enables_; }
     std::vector<write> tooltips() const { std::lock_guard<std::mutex> lock(mutex_); return tooltips_; }
     std::vector<int> commands() const { std::lock_guard<std::mutex> lock(mutex_); return commands_; }
+    std::string title() const { std::lock_guard<std::mutex> lock(mutex_); return title_; }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         writes_.clear(); enables_.clear(); tooltips_.clear(); commands_.clear();
