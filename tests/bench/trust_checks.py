@@ -111,9 +111,9 @@ def checks(args):
         answered = [(o, s) for o, s in got if o is not None and s <= args.timeout]
         errors = [abs(o) * 1e6 for o, _ in answered]
         times = [s * 1e3 for _, s in answered]
+        figure = lambda values, q: "%.0f" % percentile(values, q) if values else "-"
         print(row.format(name, len(got), "%.1f" % (100 * len(answered) / len(got)) if got else "-",
-                         "%.0f" % percentile(errors, 0.5), "%.0f" % percentile(errors, 0.9),
-                         "%.0f" % percentile(times, 0.5), "%.0f" % percentile(times, 0.9)))
+                         figure(errors, 0.5), figure(errors, 0.9), figure(times, 0.5), figure(times, 0.9)))
     sys.stdout.flush()
 
 
