@@ -1,6 +1,7 @@
 #include "engine/worker.h"
 #include <string>
 #include "core/auto_period.h"
+#include "core/socket_handover.h"
 #include "data/server_list.h"
 #include "engine/failover.h"
 #include "engine/query.h"
@@ -45,13 +46,6 @@ std::string clock_text(filetime local) {
 }
 
 void note_query_started() { query_start_tick = tick_count(); }
-
-// Takes a server's socket away from it and ends its blocked receive or
-// accept; the server thread then closes the socket itself, so a handle is
-// never closed while its owner may still use it.
-void stop_server_socket(std::atomic<socket_handle>& stored) {
-    if (socket_handle socket = stored.exchange(no_socket); socket != no_socket) end_blocked_calls(socket);
-}
 
 void service_start_message(chronobel_state& state) {
     settings_record& s = state.settings;
@@ -225,8 +219,9 @@ void restore_idle_controls(chronobel_state& state) {
 int close_server_sockets(chronobel_state& state) {
     if (state.settings.time_server_enabled || state.time_server_socket != no_socket ||
         state.sntp_server_socket != no_socket) {
-        stop_server_socket(state.time_server_socket);
-        stop_server_socket(state.sntp_server_socket);
+        // The server threads close the sockets themselves.
+        stop_published_socket(state.time_server_socket);
+        stop_published_socket(state.sntp_server_socket);
     }
     return 0;
 }
@@ -252,7 +247,9 @@ void worker_loop(chronobel_state& state) {
     }
     if (state.settings.time_server_enabled && state.server_state != 0) {
         close_server_sockets(state);
-        for (int i = 0; i < 20 && state.server_state != 0; ++i) sleep_ms(1000);
+        // At most 20 s, looked at every 100 ms so that a quick stop is not
+        // held up.
+        for (int i = 0; i < 200 && state.server_state != 0; ++i) sleep_ms(100);
     }
     state.view().post_command(command_exit_after_stop);
 }
