@@ -24,6 +24,7 @@ int idle_refresh_counter = 0;
 std::uint32_t service_autosync_base = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
+std::atomic<operation_end_pause> end_pause{nullptr};
 
 bool in_service() { return running_as_service != 0; }
 
@@ -89,13 +90,6 @@ step_shown show_next_step(chronobel_state& state) {
     return step == 4 ? step_shown::converting : step_shown::step;
 }
 
-void operation_ended(chronobel_state& state) {
-    restore_idle_controls(state);
-    if (exit_when_done.exchange(false)) {
-        state.stop_requested = 1;
-    }
-}
-
 void running_pass(chronobel_state& state) {
     query_engine& e = state.engine;
     // Only a query still waiting can time out: once aborted it ends by itself,
@@ -112,23 +106,20 @@ void running_pass(chronobel_state& state) {
     if (shown == step_shown::step) return;
     if (shown == step_shown::none) {
         if (e.failed) {
-            if (handle_failed_query(state)) {
-                note_query_started();
+            // Noted before a retry's thread starts, so a pass never measures
+            // the new query from the old one's start.
+            note_query_started();
+            if (handle_failed_query(state))
                 status_step = 0;
-            } else {
-                operation_ended(state);
-            }
-        } else if (e.abort_requested) {
-            status_step = 0;
-            if (!e.busy) finish_query(e);
-            operation_ended(state);
+            else
+                end_operation(state);
+        } else if (e.abort_requested && !e.busy) {
+            end_operation(state);
         }
     }
     if (status_step == 5 && e.phase > 5) {
         complete_operation(state);
-        if (!e.busy) finish_query(e);
-        status_step = 0;
-        operation_ended(state);
+        end_operation(state);
     }
 }
 
@@ -184,6 +175,17 @@ void advance_server_clock(chronobel_state& state) {
 
 void exit_after_operation(bool enabled) { exit_when_done = enabled; }
 
+void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
+
+void end_operation(chronobel_state& state) {
+    restore_idle_controls(state);
+    if (exit_when_done.exchange(false)) state.stop_requested = 1;
+    if (const operation_end_pause pause = end_pause.load()) pause();
+    // The very last step: a start seen from now on finds the buttons, the
+    // refresh rate and the step count of an ended operation.
+    finish_query(state.engine);
+}
+
 int start_operation(chronobel_state& state) {
     query_engine& e = state.engine;
     if (e.in_progress) return 0;
@@ -201,8 +203,10 @@ int start_operation(chronobel_state& state) {
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
-    start_query_thread(state);
+    // Before the thread exists: its first phase wakes the worker, whose
+    // time-out must measure from this query's start.
     note_query_started();
+    start_query_thread(state);
     return result;
 }
 

@@ -2,6 +2,8 @@
 // the service mode and the way it stops.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include "app/startup.h"
 #include "engine/ntp_time.h"
 #include "engine/worker.h"
@@ -126,6 +128,34 @@ TEST_F(worker_fixture, ASilentServerTimesOutWithoutFailover) {
     EXPECT_EQ(state->auto_due.load(), 0);
     EXPECT_EQ(state->engine.server_index, 0);
     EXPECT_EQ(view.last_text(control_check_button), "Check");
+}
+
+TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
+    // Time between the end's two steps, as a busy machine may give: a click
+    // that sees the engine idle must not have its own operation undone by
+    // the end of the one before.
+    set_operation_end_pause([] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); });
+    sntp_responder answering(reply_now);
+    sntp_responder silent(sntp_responder::silent());
+    state->engine.sntp_port = answering.port();
+    status_refresh_ms = 500;  // the window is shown
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+    EXPECT_EQ(status_refresh_ms.load(), 500);
+
+    // The click, at once.
+    state->engine.sntp_port = silent.port();
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
+    EXPECT_EQ(view.last_text(control_check_button), "Abort");
+    EXPECT_EQ(status_refresh_ms.load(), 100);
+    abort_query(state->engine);
+    set_event(state->worker_event);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+    EXPECT_EQ(status_refresh_ms.load(), 500);  // not the 100 ms of an operation for good
 }
 
 TEST_F(worker_fixture, AbortGivesTheButtonsBack) {

@@ -46,6 +46,7 @@ struct operation_fixture : ::testing::Test {
         close_server_sockets(*state);
         if (state->engine.busy) abort_query(state->engine);
         EXPECT_TRUE(join_program_threads(*state, 5000).empty());
+        set_operation_end_pause(nullptr);
         running_as_service = 0;
         window_mode = window_shown;
         g_state.reset();
