@@ -36,7 +36,7 @@ void start_worker(chronobel_state& state) {
     check_time_zone(state);
 }
 
-void end_program_threads(chronobel_state& state) {
+void end_program_threads(chronobel_state& state, std::uint32_t limit_ms) {
     // Nothing new starts (a failover would otherwise start a query behind
     // the abort); then each thread is told to end.
     stop_starting_program_threads(state);
@@ -44,7 +44,7 @@ void end_program_threads(chronobel_state& state) {
     set_event(state.worker_event);
     close_server_sockets(state);
     if (state.engine.busy) abort_query(state.engine);
-    const std::vector<const char*> still_running = join_program_threads(state, thread_end_limit_ms);
+    const std::vector<const char*> still_running = join_program_threads(state, limit_ms);
     if (still_running.empty()) return;
     const settings_record& s = state.settings;
     if (s.log_errors && !s.log_disabled)

@@ -22,6 +22,6 @@ void start_worker(chronobel_state& state);
 // thread_end_limit_ms. A thread that does not end in time is logged (under
 // the error log switch) and the process ends at once with
 // threads_overran_exit_code, so nothing is freed under the thread.
-void end_program_threads(chronobel_state& state);
+void end_program_threads(chronobel_state& state, std::uint32_t limit_ms = thread_end_limit_ms);
 
 }  // namespace orvane

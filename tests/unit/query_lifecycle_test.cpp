@@ -149,6 +149,10 @@ struct slow_lookup {
         address = ipv4_loopback;
         return true;
     }
+    static void reset() {
+        std::lock_guard<std::mutex> lock(mutex);
+        entered = released = false;
+    }
     static bool wait_entered() {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, 5s, [] { return entered; });
@@ -170,6 +174,7 @@ TEST(QueryLifecycle, AnAbortGivesUpOnAHangingLookupAndItsThreadTouchesNoLaterQue
     e.protocol = protocol_time;
     e.time_port = server.port();
     e.server_name = "hanging.example";
+    slow_lookup::reset();
     set_name_resolver(slow_lookup::resolve);
     ASSERT_EQ(prepare_query(e), query_ok);
     ASSERT_TRUE(start_query_thread(*state));

@@ -274,3 +274,19 @@ TEST_F(worker_fixture, StoppingPostsTheExitCommandOrReleasesWinsockInTheService)
     EXPECT_TRUE(view.commands().empty());
     release_winsock(state->engine);
 }
+
+TEST_F(worker_fixture, AThreadThatOverrunsTheProgramsEndIsLoggedAndTheProcessEnds) {
+#ifdef __SANITIZE_THREAD__
+    GTEST_SKIP() << "a forked child may not start threads under ThreadSanitizer";
+#endif
+    // Forked, so that the child writes the log in this test's directory.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            start_program_thread(*state, program_thread::sntp_server,
+                                 [](chronobel_state&) { std::this_thread::sleep_for(std::chrono::seconds(10)); });
+            end_program_threads(*state, 100);
+        },
+        ::testing::ExitedWithCode(threads_overran_exit_code), "");
+    EXPECT_NE(data.read("dLog.txt").find("  Thread did not end in time: SNTP server\r\n"), std::string::npos);
+}
