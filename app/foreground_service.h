@@ -6,7 +6,7 @@
 
 namespace orvane {
 
-// Returns the exit code (0) once the worker has stopped, or after 5 s.
+// Returns the exit code (0) once the worker and the servers have ended.
 int run_foreground_service(chronobel_state& state);
 
 }  // namespace orvane

@@ -1,7 +1,6 @@
 #include <signal.h>
 #include "app/startup.h"
 #include "app/foreground_service.h"
-#include "sys/clock.h"
 #include "sys/threads.h"
 
 namespace orvane {
@@ -23,10 +22,9 @@ int run_foreground_service(chronobel_state& state) {
 
     int received = 0;
     sigwait(&stop_signals, &received);
-    state.stop_requested = 1;
-    set_event(state.worker_event);
-    // The worker is given five seconds to end.
-    for (int attempt = 0; attempt < 10 && state.worker_running; ++attempt) sleep_ms(500);
+    // The worker, the servers and a running query are stopped and joined
+    // within their time limit.
+    end_program_threads(state);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "core/state.h"
 #include "engine/quick_sync.h"
 #include "app/foreground_service.h"
+#include "app/startup.h"
 #include "platform/privilege.h"
 #include "sys/files.h"
 
@@ -60,14 +61,7 @@ int settings_command(chronobel_state& state, int count, char** assignments) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    create_state();
-    chronobel_state& state = *g_state;
-    // Never destroyed: detached threads may still write while the program ends.
-    static console_view& console = *new console_view;
-    state.set_view(&console);
+int run_switches(chronobel_state& state, int argc, char** argv) {
     time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
     init_identity(state, L"chronobel");
     load_data_files(state);
@@ -86,4 +80,18 @@ int main(int argc, char** argv) {
         }
     }
     return run_foreground_service(state);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    create_state();
+    chronobel_state& state = *g_state;
+    // Never destroyed: the view outlives every thread that writes to it.
+    static console_view& console = *new console_view;
+    state.set_view(&console);
+    const int code = run_switches(state, argc, argv);
+    // Every thread is joined before the globals go.
+    end_program_threads(state);
+    return code;
 }

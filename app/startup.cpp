@@ -1,33 +1,56 @@
 #include "app/startup.h"
+#include <cstdio>
+#include <cstdlib>
+#include "engine/log.h"
+#include "engine/query.h"
 #include "engine/worker.h"
 #include "server/servers.h"
 #include "sys/threads.h"
 #include "ui/time_zone_check.h"
 
 namespace orvane {
+namespace {
 
-void worker_thread_entry(void* parameter) {
-    std::shared_ptr<chronobel_state> state = take_state(parameter);
-    state->worker_running = 1;
-    worker_loop(*state);
-    state->worker_running = 0;
+void run_worker(chronobel_state& state) {
+    state.worker_running = 1;
+    worker_loop(state);
+    state.worker_running = 0;
 }
 
-void start_worker(chronobel_state& state, std::shared_ptr<chronobel_state>* owner) {
+}  // namespace
+
+void start_worker(chronobel_state& state) {
     state.engine.phase = 0;
     state.engine.failed = 0;
     status_step = 0;
     if (!state.worker_event) state.worker_event = create_manual_event();
     set_event(state.worker_event);
-    close_thread_handle(start_thread(worker_thread_entry, owner));
+    start_program_thread(state, program_thread::worker, run_worker);
     if (state.settings.on_program_start != 0) {
         const bool sync_then_exit = state.settings.on_program_start == 2;
         state.correct_requested = sync_then_exit ? 1 : 0;
         exit_after_operation(sync_then_exit);
         start_operation(state);
     }
-    if (state.settings.time_server_enabled) start_servers(state, owner);
+    if (state.settings.time_server_enabled) start_servers(state);
     check_time_zone(state);
+}
+
+void end_program_threads(chronobel_state& state, std::uint32_t limit_ms) {
+    // Nothing new starts (a failover would otherwise start a query behind
+    // the abort); then each thread is told to end.
+    stop_starting_program_threads(state);
+    state.stop_requested = 1;
+    set_event(state.worker_event);
+    close_server_sockets(state);
+    if (state.engine.busy) abort_query(state.engine);
+    const std::vector<const char*> still_running = join_program_threads(state, limit_ms);
+    if (still_running.empty()) return;
+    const settings_record& s = state.settings;
+    if (s.log_errors && !s.log_disabled)
+        for (const char* name : still_running) write_log_line(state, "Thread did not end in time: ", name);
+    std::fflush(nullptr);
+    std::_Exit(threads_overran_exit_code);
 }
 
 }  // namespace orvane

@@ -144,5 +144,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    end_program_threads(*g_state);
     return static_cast<int>(message.wParam);
 }

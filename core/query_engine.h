@@ -68,6 +68,9 @@ struct query_engine {
     // Ports of the two protocols; tests point them at free loopback ports.
     std::uint16_t time_port = 37;
     std::uint16_t sntp_port = 123;
+    // Which query is the engine's: raised by every prepare and by an abort
+    // that gives up on a query, whose thread then touches the engine no more.
+    std::atomic<std::uint32_t> generation{0};
 };
 
 // The protocol a query uses: the chosen one, or under Auto the one whose turn it is.

@@ -6,7 +6,6 @@
 namespace orvane {
 
 std::shared_ptr<chronobel_state> g_state;
-std::shared_ptr<chronobel_state> g_thread_state;
 
 std::atomic<std::int32_t> status_refresh_ms{100};
 std::atomic<std::int32_t> window_mode{window_shown};
@@ -15,7 +14,6 @@ std::uint8_t started_silent = 0;
 std::atomic<std::uint8_t> running_as_service{0};
 std::uint8_t options_sheet_open = 0;
 std::atomic<std::uint8_t> server_list_unusable{0};
-thread_handle query_thread = nullptr;
 std::uint32_t taskbar_created_msg = 0;
 wchar_t class_name_buffer[100] = {};
 
@@ -40,7 +38,6 @@ void chronobel_state::publish_ui_table(std::unique_ptr<ui_table> table) {
 
 void create_state() {
     g_state = std::make_shared<chronobel_state>();
-    g_thread_state = g_state;
 }
 
 void set_default_date_range(query_engine& engine) {

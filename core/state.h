@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "core/main_view.h"
+#include "core/program_threads.h"
 #include "core/query_engine.h"
 #include "core/settings_record.h"
 #include "core/ui_table.h"
@@ -22,7 +23,9 @@ struct path_set {
     std::wstring root;       // the first three characters
 };
 
-class chronobel_state {
+// Always held by shared_ptr (create_state): every thread that uses it holds
+// an owner of its own (see core/program_threads.h).
+class chronobel_state : public std::enable_shared_from_this<chronobel_state> {
 public:
     chronobel_state();
     ~chronobel_state();
@@ -75,6 +78,8 @@ public:
     // Dry run: the clock and the time zone are never set; what would be set
     // is reported instead.
     bool dry_run = false;
+    // The threads that use this state; joined before the program ends.
+    program_thread_set threads;
 
 private:
     null_view null_view_;
@@ -82,18 +87,12 @@ private:
     main_view* view_ = &null_view_;
 };
 
-// The primary owner, and the copy whose address every thread is started with.
+// The window thread's owner. Threads never copy it: each is handed its own
+// owner when it is started (start_program_thread).
 extern std::shared_ptr<chronobel_state> g_state;
-extern std::shared_ptr<chronobel_state> g_thread_state;
 
-// Creates the state (make-shared style) into both globals.
+// Creates the state (make-shared style) into g_state.
 void create_state();
-
-// Each thread begins by taking its own owner from the parameter it was
-// started with (the address of g_thread_state).
-inline std::shared_ptr<chronobel_state> take_state(void* parameter) {
-    return *static_cast<std::shared_ptr<chronobel_state>*>(parameter);
-}
 
 // Process-wide variables that belong with the state.
 enum window_modes : int { window_shown = 0, window_minimised = 1, window_in_tray = 2, window_service = 99 };
@@ -105,7 +104,6 @@ extern std::uint8_t started_silent;
 extern std::atomic<std::uint8_t> running_as_service;
 extern std::uint8_t options_sheet_open;
 extern std::atomic<std::uint8_t> server_list_unusable;
-extern thread_handle query_thread;
 extern std::uint32_t taskbar_created_msg;
 extern wchar_t class_name_buffer[100];
 

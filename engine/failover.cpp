@@ -26,12 +26,11 @@ int retry_next_server(chronobel_state& state) {
         e.auto_protocol = protocol_sntp;
         ++e.server_index;
         if (int result = select_current_server(state); result != 0) {
-            // Nothing to query: the prepared query is given back unrun.
-            {
-                std::lock_guard<std::mutex> lock(e.query_mutex);
-                e.busy = 0;
-            }
-            finish_query(e);
+            // Nothing to query: the prepared query is given back unrun and
+            // failed; the caller ends the operation.
+            std::lock_guard<std::mutex> lock(e.query_mutex);
+            e.busy = 0;
+            e.failed = 1;
             return result;
         }
     }
@@ -49,7 +48,6 @@ bool handle_failed_query(chronobel_state& state) {
     query_engine& e = state.engine;
     report_failed_query(state);
     if (e.abort_requested) state.auto_due = 0;
-    if (!e.busy) finish_query(e);
     if (state.settings.default_server_only || e.server_source != source_list || state.auto_due == 0) return false;
     return retry_next_server(state) == 0;
 }

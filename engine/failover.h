@@ -9,8 +9,9 @@ namespace orvane {
 // log switches ask for it.
 void report_failed_query(chronobel_state& state);
 // The worker's handling of a query whose `failed` is set. Returns true when
-// a new query was started (the operation goes on), false when the operation
-// ends here and the caller restores the idle controls.
+// a new query was started (the operation goes on without passing through
+// idle), false when the operation ends here and the caller ends it
+// (end_operation).
 bool handle_failed_query(chronobel_state& state);
 // The failover step: the other protocol on the same server (Auto), else the
 // next server of the list. 0 when a new query was started.

@@ -1,7 +1,8 @@
 // Preparing, starting, aborting and finishing a query; run_query itself is
 // in query_run.cpp.
 #include "engine/query.h"
-#include <memory>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include "core/state.h"
 #include "engine/query_socket.h"
@@ -12,11 +13,20 @@
 namespace orvane {
 namespace {
 
-constexpr std::uint32_t abort_poll_ms = 100;
+constexpr std::uint32_t abort_poll_ms = 50;
 
-void query_thread_main(void* parameter) {
-    const std::shared_ptr<chronobel_state> owner = take_state(parameter);
-    if (owner) run_query(*owner);
+std::atomic<name_resolver> g_resolver{nullptr};
+
+// The abort's last resort: the query fails now, and its thread (still in a
+// call that nothing wakes) is no longer the engine's.
+void give_up_query(query_engine& e) {
+    std::lock_guard<std::mutex> lock(e.query_mutex);
+    if (!e.busy.load()) return;
+    e.generation.fetch_add(1);
+    end_blocked_calls(e.query_socket.exchange(no_socket));
+    e.result_code.store(query_socket_error);
+    e.busy.store(0);
+    e.failed.store(1);
 }
 
 }  // namespace
@@ -24,6 +34,7 @@ void query_thread_main(void* parameter) {
 int prepare_query(query_engine& e) {
     std::lock_guard<std::mutex> lock(e.query_mutex);
     if (e.busy.load()) return query_not_prepared;
+    e.generation.fetch_add(1);
     e.busy.store(1);
     e.in_progress.store(1);
     e.phase.store(phase_prepared);
@@ -62,20 +73,23 @@ void end_query_socket_calls(query_engine& e) {
     end_blocked_calls(e.query_socket.load());
 }
 
-void close_query_socket(query_engine& e) {
-    socket_handle socket;
+void close_query_socket(query_engine& e, socket_handle own) {
+    if (own == no_socket) return;
     {
         std::lock_guard<std::mutex> lock(e.query_mutex);
-        socket = e.query_socket.exchange(no_socket);
+        socket_handle expected = own;
+        e.query_socket.compare_exchange_strong(expected, no_socket);
     }
-    close_socket(socket);
+    close_socket(own);
 }
 
 bool start_query_thread(chronobel_state& state) {
-    if (query_thread) close_thread_handle(query_thread);
-    query_thread = start_thread(query_thread_main, &g_thread_state);
-    if (query_thread) return true;
     query_engine& e = state.engine;
+    // The query this thread is for: the one just prepared.
+    const std::uint32_t generation = e.generation.load();
+    if (start_program_thread(state, program_thread::query,
+                             [generation](chronobel_state& owner) { run_query(owner, generation); }))
+        return true;
     {
         std::lock_guard<std::mutex> lock(e.query_mutex);
         e.busy.store(0);
@@ -87,14 +101,26 @@ bool start_query_thread(chronobel_state& state) {
 
 int abort_query(query_engine& e) {
     e.abort_requested.store(1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(abort_deadline_ms);
     // Ended again at every step: a query that was between its last look at
     // abort_requested and a blocking call when the first one struck is
     // caught by the next.
     for (;;) {
         end_query_socket_calls(e);
         if (!e.busy.load()) return 0;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            give_up_query(e);
+            return 0;
+        }
         sleep_ms(abort_poll_ms);
     }
+}
+
+void set_name_resolver(name_resolver resolver) { g_resolver.store(resolver); }
+
+bool resolve_server_name(const std::string& name, ipv4_address& address) {
+    const name_resolver resolver = g_resolver.load();
+    return resolver ? resolver(name, address) : resolve_ipv4(name, address);
 }
 
 }  // namespace orvane

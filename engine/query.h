@@ -2,7 +2,9 @@
 // server, run on a thread of its own, its outcome left in the query_engine.
 #pragma once
 #include <cstdint>
+#include <string>
 #include "core/query_engine.h"
+#include "sys/sockets.h"
 
 namespace orvane {
 
@@ -26,11 +28,18 @@ constexpr int receive_attempts = 100;
 constexpr std::uint32_t empty_receive_pause_ms = 1;
 // A refused date-range bound moves by this many units of a filetime's high word.
 constexpr std::uint32_t date_range_widening = 1500;
+// How long an abort waits for the query thread before it gives up on it.
+constexpr std::uint32_t abort_deadline_ms = 750;
 
 // 0, or 12 when a query is still running (then nothing changes).
 int prepare_query(query_engine& engine);
-// The body of the query thread. Its outcome is phase, failed, result_code and
-// the result fields.
+// The body of the query thread for the query of `generation`. It works on
+// fields of its own and hands phases and results to the engine only while
+// that query is still the engine's; one that an abort has given up on ends
+// without touching the engine. The outcome is phase, failed, result_code
+// and the result fields.
+void run_query(chronobel_state& state, std::uint32_t generation);
+// The same for the query prepared last (on the caller's thread).
 void run_query(chronobel_state& state);
 // Returns the engine to idle once the caller has dealt with the result;
 // does nothing while the query thread still runs.
@@ -45,13 +54,22 @@ int release_winsock(query_engine& engine);
 int map_socket_error();
 
 // Starts the query thread for a query that prepare_query has prepared. The
-// thread holds its own owner of the state, taken from g_thread_state, while
-// it runs. The previous thread's handle (query_thread) is closed first.
-// Returns false (and ends the prepared query as failed) when no thread starts.
+// thread is handed an owner of the state of its own; its handle goes to the
+// state's threads. Returns false (and ends the prepared query as failed)
+// when no thread starts.
 bool start_query_thread(chronobel_state& state);
 
-// Stops a running query: abort_requested := 1, the blocked receive is ended,
-// then waits in 100 ms steps until the query thread has finished. Returns 0.
+// Stops a running query: abort_requested := 1 and its blocked call is ended,
+// again at every short step until the query thread has finished. A thread
+// still running after abort_deadline_ms (a name look-up cannot be woken) is
+// given up: the query fails at once and the thread, left to end on its own,
+// no longer touches the engine. Returns 0.
 int abort_query(query_engine& engine);
+
+// How a query finds the address of a list entry that is not dotted text.
+// The seam lets tests make the look-up slow; null restores the system's.
+using name_resolver = bool (*)(const std::string& name, ipv4_address& address);
+void set_name_resolver(name_resolver resolver);
+bool resolve_server_name(const std::string& name, ipv4_address& address);
 
 }  // namespace orvane

@@ -13,22 +13,82 @@
 namespace orvane {
 namespace {
 
-// One run of the query thread.
+// One run of the query thread. It fills fields of its own (`engine`, a
+// copy of what the query needs) and hands them to the shared engine under
+// query_mutex, and only while its query is still the engine's: a thread that
+// an abort has given up on touches nothing of a later query.
 struct query_run {
     chronobel_state& state;
+    query_engine& shared;
     query_engine& engine;
+    std::uint32_t generation;
     socket_handle socket = no_socket;
     std::uint32_t start_tick = 0;  // just before the socket was created
 };
 
+bool still_current(const query_run& run) { return run.shared.generation.load() == run.generation; }
+
 void signal_worker(const query_run& run) { set_event(run.state.worker_event); }
 
+// Written only when they change, as readers on other threads do not lock.
+void publish_names(const query_engine& from, query_engine& to) {
+    if (to.server_name != from.server_name) to.server_name = from.server_name;
+    if (!from.server_address_text.empty() && to.server_address_text != from.server_address_text)
+        to.server_address_text = from.server_address_text;
+}
+
+// The names go with the phase: the status line shows them from phase 4 on.
 void raise_phase(const query_run& run, query_phase phase) {
-    run.engine.phase.store(phase);
+    {
+        std::lock_guard<std::mutex> lock(run.shared.query_mutex);
+        if (!still_current(run)) return;
+        publish_names(run.engine, run.shared);
+        run.shared.phase.store(phase);
+    }
     signal_worker(run);
 }
 
-bool aborted(const query_run& run) { return run.engine.abort_requested.load() != 0; }
+bool aborted(const query_run& run) { return run.shared.abort_requested.load() != 0 || !still_current(run); }
+
+// Published before abort_requested is read (both sequentially consistent):
+// an abort either sees the socket or is seen here.
+bool publish_socket(const query_run& run) {
+    std::lock_guard<std::mutex> lock(run.shared.query_mutex);
+    if (!still_current(run)) return false;
+    run.shared.query_socket.store(run.socket);
+    return true;
+}
+
+// What the query needs of the engine, taken as it stands when the query runs.
+void copy_query_inputs(const query_engine& from, query_engine& to) {
+    to.date_range_enabled = from.date_range_enabled;
+    to.date_range_auto_reset = from.date_range_auto_reset;
+    to.server_source = from.server_source;
+    to.server_index = from.server_index;
+    to.protocol = from.protocol;
+    to.auto_protocol = from.auto_protocol;
+    to.date_after = from.date_after;
+    to.date_before = from.date_before;
+    to.server_name = from.server_name;
+    to.manual_a = from.manual_a;
+    to.manual_b = from.manual_b;
+    to.time_port = from.time_port;
+    to.sntp_port = from.sntp_port;
+}
+
+// A refused bound widened by the date-range test goes back to the engine;
+// the other bound is left as the options may have set it meanwhile.
+void copy_query_results(const query_engine& from, const query_engine& before, query_engine& to) {
+    to.force_time_protocol.store(from.force_time_protocol.load());
+    to.offset = from.offset;
+    to.server_seconds = from.server_seconds;
+    to.server_time = from.server_time;
+    to.reply_tick = from.reply_tick;
+    to.response_ms = from.response_ms;
+    publish_names(from, to);
+    if (from.date_after != before.date_after) to.date_after = from.date_after;
+    if (from.date_before != before.date_before) to.date_before = from.date_before;
+}
 
 bool clock_plausible(filetime now) {
     const std::uint32_t high = high_word(now);
@@ -45,17 +105,14 @@ int find_server_address(query_engine& e, ipv4_address& address) {
     }
     address = ipv4_from_text(e.server_name);
     if (address != ipv4_none) return query_ok;
-    return resolve_ipv4(e.server_name, address) ? query_ok : query_unresolved;
+    return resolve_server_name(e.server_name, address) ? query_ok : query_unresolved;
 }
 
 int connect_to_server(query_run& run, bool time_transport, bool keep_alive) {
     query_engine& e = run.engine;
     run.socket = open_socket(time_transport ? socket_transport::tcp : socket_transport::udp);
     if (run.socket == no_socket) return query_socket_failed;
-    // Published before abort_requested is read (both sequentially consistent):
-    // an abort either sees the socket or is seen here.
-    e.query_socket.store(run.socket);
-    if (aborted(run)) return query_socket_error;
+    if (!publish_socket(run) || aborted(run)) return query_socket_error;
     if (keep_alive && !set_keepalive(run.socket, true)) return map_socket_error();
     ipv4_address address;
     if (const int code = find_server_address(e, address)) return code;
@@ -142,11 +199,14 @@ bool date_range_accepts(query_engine& e) {
 
 // busy is cleared before the outcome is published, and both under
 // query_mutex: whoever sees `failed` or phase 6 also sees the thread done, and
-// a finish_query cannot slip in between.
-void end_query(query_run& run, int code, bool accepted) {
-    query_engine& e = run.engine;
+// a finish_query cannot slip in between. A query given up by an abort has
+// its outcome already; its thread leaves the engine alone.
+void end_query(query_run& run, const query_engine& inputs, int code, bool accepted) {
+    query_engine& e = run.shared;
     {
         std::lock_guard<std::mutex> lock(e.query_mutex);
+        if (!still_current(run)) return;
+        if (code != query_not_prepared) copy_query_results(run.engine, inputs, e);
         e.result_code.store(code);
         e.busy.store(0);
         if (accepted)
@@ -159,16 +219,28 @@ void end_query(query_run& run, int code, bool accepted) {
 
 }  // namespace
 
-void run_query(chronobel_state& state) {
-    query_engine& e = state.engine;
-    query_run run{state, e};
-    if (!e.busy.load()) return end_query(run, query_not_prepared, false);
-    e.phase.store(phase_started);
+void run_query(chronobel_state& state, std::uint32_t generation) {
+    query_engine own, inputs;
+    query_run run{state, state.engine, own, generation};
+    bool prepared;
+    {
+        std::lock_guard<std::mutex> lock(run.shared.query_mutex);
+        if (!still_current(run)) return;  // given up before it began
+        prepared = run.shared.busy.load() != 0;
+        if (prepared) {
+            copy_query_inputs(run.shared, own);
+            run.shared.phase.store(phase_started);
+        }
+    }
+    if (!prepared) return end_query(run, inputs, query_not_prepared, false);
+    copy_query_inputs(own, inputs);
+    query_engine& e = own;
     const std::int32_t protocol = effective_protocol(e);
     // An implausible local clock cannot anchor an SNTP offset: ask for the
     // absolute time instead.
     if (!clock_plausible(system_time_now())) e.force_time_protocol.store(1);
-    int code = acquire_winsock(e);
+    // The socket library is counted for the whole process, on the engine.
+    int code = acquire_winsock(run.shared);
     if (code == query_ok) {
         raise_phase(run, phase_connecting);
         run.start_tick = tick_count();
@@ -179,10 +251,12 @@ void run_query(chronobel_state& state) {
             code = time_transport ? exchange_time(run) : exchange_sntp(run);
         }
         // Closed before the release, which may clean up the socket library.
-        close_query_socket(e);
-        release_winsock(e);
+        close_query_socket(run.shared, run.socket);
+        release_winsock(run.shared);
     }
-    end_query(run, code, code == query_ok && date_range_accepts(e));
+    end_query(run, inputs, code, code == query_ok && date_range_accepts(e));
 }
+
+void run_query(chronobel_state& state) { run_query(state, state.engine.generation.load()); }
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include "engine/worker.h"
 #include <string>
 #include "core/auto_period.h"
+#include "core/socket_handover.h"
 #include "data/server_list.h"
 #include "engine/failover.h"
 #include "engine/query.h"
@@ -23,6 +24,7 @@ int idle_refresh_counter = 0;
 std::uint32_t service_autosync_base = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
+std::atomic<operation_end_pause> end_pause{nullptr};
 
 bool in_service() { return running_as_service != 0; }
 
@@ -45,13 +47,6 @@ std::string clock_text(filetime local) {
 }
 
 void note_query_started() { query_start_tick = tick_count(); }
-
-// Takes a server's socket away from it and ends its blocked receive or
-// accept; the server thread then closes the socket itself, so a handle is
-// never closed while its owner may still use it.
-void stop_server_socket(std::atomic<socket_handle>& stored) {
-    if (socket_handle socket = stored.exchange(no_socket); socket != no_socket) end_blocked_calls(socket);
-}
 
 void service_start_message(chronobel_state& state) {
     settings_record& s = state.settings;
@@ -95,13 +90,6 @@ step_shown show_next_step(chronobel_state& state) {
     return step == 4 ? step_shown::converting : step_shown::step;
 }
 
-void operation_ended(chronobel_state& state) {
-    restore_idle_controls(state);
-    if (exit_when_done.exchange(false)) {
-        state.stop_requested = 1;
-    }
-}
-
 void running_pass(chronobel_state& state) {
     query_engine& e = state.engine;
     // Only a query still waiting can time out: once aborted it ends by itself,
@@ -118,23 +106,20 @@ void running_pass(chronobel_state& state) {
     if (shown == step_shown::step) return;
     if (shown == step_shown::none) {
         if (e.failed) {
-            if (handle_failed_query(state)) {
-                note_query_started();
+            // Noted before a retry's thread starts, so a pass never measures
+            // the new query from the old one's start.
+            note_query_started();
+            if (handle_failed_query(state))
                 status_step = 0;
-            } else {
-                operation_ended(state);
-            }
-        } else if (e.abort_requested) {
-            status_step = 0;
-            if (!e.busy) finish_query(e);
-            operation_ended(state);
+            else
+                end_operation(state);
+        } else if (e.abort_requested && !e.busy) {
+            end_operation(state);
         }
     }
     if (status_step == 5 && e.phase > 5) {
         complete_operation(state);
-        if (!e.busy) finish_query(e);
-        status_step = 0;
-        operation_ended(state);
+        end_operation(state);
     }
 }
 
@@ -190,6 +175,17 @@ void advance_server_clock(chronobel_state& state) {
 
 void exit_after_operation(bool enabled) { exit_when_done = enabled; }
 
+void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
+
+void end_operation(chronobel_state& state) {
+    restore_idle_controls(state);
+    if (exit_when_done.exchange(false)) state.stop_requested = 1;
+    if (const operation_end_pause pause = end_pause.load()) pause();
+    // The very last step: a start seen from now on finds the buttons, the
+    // refresh rate and the step count of an ended operation.
+    finish_query(state.engine);
+}
+
 int start_operation(chronobel_state& state) {
     query_engine& e = state.engine;
     if (e.in_progress) return 0;
@@ -207,8 +203,10 @@ int start_operation(chronobel_state& state) {
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
-    start_query_thread(state);
+    // Before the thread exists: its first phase wakes the worker, whose
+    // time-out must measure from this query's start.
     note_query_started();
+    start_query_thread(state);
     return result;
 }
 
@@ -225,8 +223,9 @@ void restore_idle_controls(chronobel_state& state) {
 int close_server_sockets(chronobel_state& state) {
     if (state.settings.time_server_enabled || state.time_server_socket != no_socket ||
         state.sntp_server_socket != no_socket) {
-        stop_server_socket(state.time_server_socket);
-        stop_server_socket(state.sntp_server_socket);
+        // The server threads close the sockets themselves.
+        stop_published_socket(state.time_server_socket);
+        stop_published_socket(state.sntp_server_socket);
     }
     return 0;
 }
@@ -252,7 +251,9 @@ void worker_loop(chronobel_state& state) {
     }
     if (state.settings.time_server_enabled && state.server_state != 0) {
         close_server_sockets(state);
-        for (int i = 0; i < 20 && state.server_state != 0; ++i) sleep_ms(1000);
+        // At most 20 s, looked at every 100 ms so that a quick stop is not
+        // held up.
+        for (int i = 0; i < 200 && state.server_state != 0; ++i) sleep_ms(100);
     }
     state.view().post_command(command_exit_after_stop);
 }

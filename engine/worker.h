@@ -17,6 +17,13 @@ void worker_loop(chronobel_state& state);
 int start_operation(chronobel_state& state);
 // Gives the buttons back when an operation ends.
 void restore_idle_controls(chronobel_state& state);
+// The end of an operation whose query thread has finished: the controls
+// are restored first, and the engine is marked idle as the very last step,
+// so "idle" means the operation has ended.
+void end_operation(chronobel_state& state);
+// Test seam: called between those two steps (null: nothing).
+using operation_end_pause = void (*)();
+void set_operation_end_pause(operation_end_pause pause);
 // Closes the built-in servers' sockets, which ends their threads.
 int close_server_sockets(chronobel_state& state);
 // Ends the program once the operation now starting has finished ("Auto

@@ -13,8 +13,10 @@ namespace orvane {
 
 // The part of a reporter that its thread shares with the server. The thread
 // is detached and holds this block, so a look-up that hangs in the resolver
-// never keeps the server from ending; it touches the state only under
-// state_mutex while `state` is set, which the server clears when it leaves.
+// never keeps the server from ending. It takes the state under state_mutex
+// while `state` is set and counts itself in `writers` while it writes
+// (without the lock, so a slow view holds up no one); the server clears
+// `state` when it leaves and waits for the count to fall to 0.
 struct client_reporter::shared {
     shared(chronobel_state& s, int text, bool wait) : state(&s), text_number(text), wait_for_idle_engine(wait) {}
 
@@ -25,7 +27,9 @@ struct client_reporter::shared {
     bool stopping = false;  // under wake_mutex
 
     std::mutex state_mutex;
+    std::condition_variable writes_done;
     chronobel_state* state;  // null once the server has ended
+    int writers = 0;         // reports being written now (under state_mutex)
     const int text_number;
     const bool wait_for_idle_engine;
 
@@ -69,14 +73,25 @@ bool client_reporter::shared::engine_idle() {
 }
 
 bool client_reporter::shared::report(ipv4_address client, const std::string& name) {
-    std::lock_guard<std::mutex> lock(state_mutex);
-    if (!state) return false;
-    const std::string text = state->ui_text(text_number);
-    state->status_hold_ticks = server_status_hold;
-    state->view().set_text(control_status_line, text + name);
-    settings_record& s = state->settings;
-    if (setting_on(s.log_server) && !setting_on(s.log_disabled) && names.log_due(client, std::chrono::steady_clock::now()))
-        write_log_line(*state, text, name);
+    chronobel_state* s;
+    {
+        std::lock_guard<std::mutex> lock(state_mutex);
+        if (!state) return false;
+        s = state;
+        ++writers;
+    }
+    const std::string text = s->ui_text(text_number);
+    s->status_hold_ticks = server_status_hold;
+    s->view().set_text(control_status_line, text + name);
+    settings_record& settings = s->settings;
+    if (setting_on(settings.log_server) && !setting_on(settings.log_disabled) &&
+        names.log_due(client, std::chrono::steady_clock::now()))
+        write_log_line(*s, text, name);
+    {
+        std::lock_guard<std::mutex> lock(state_mutex);
+        --writers;
+    }
+    writes_done.notify_all();
     return true;
 }
 
@@ -104,8 +119,12 @@ client_reporter::~client_reporter() {
         shared_->stopping = true;
     }
     shared_->wake.notify_all();
-    std::lock_guard<std::mutex> lock(shared_->state_mutex);
+    std::unique_lock<std::mutex> lock(shared_->state_mutex);
     shared_->state = nullptr;
+    // A report being written ends within moments: the view only passes the
+    // text on and the log appends one line. The server thread, which holds
+    // the state, waits for it.
+    shared_->writes_done.wait_for(lock, report_write_limit, [this] { return shared_->writers == 0; });
 }
 
 void client_reporter::served(ipv4_address client) {

@@ -16,6 +16,8 @@ namespace orvane {
 constexpr auto status_report_period = std::chrono::milliseconds(250);
 // How long the TIME server's status waits between looks at a running query.
 constexpr auto busy_engine_recheck = std::chrono::milliseconds(500);
+// How long a server that ends waits for a report being written.
+constexpr auto report_write_limit = std::chrono::seconds(5);
 // The status_hold_ticks a server's status line asks for.
 constexpr std::int32_t server_status_hold = 40;
 

@@ -1,16 +1,11 @@
 #include "server/server_run.h"
-#include <chrono>
-#include <thread>
+#include "core/socket_handover.h"
 #include "engine/query.h"
 #include "sys/clock.h"
 
 namespace orvane {
 namespace {
 
-// A stopper takes the published handle and ends its calls right after; a
-// server that finds the handle taken gives it this long before freeing the
-// handle number for reuse.
-constexpr auto stopper_grace = std::chrono::milliseconds(100);
 constexpr std::uint32_t pause_step_ms = 100;
 
 constexpr std::uint64_t units_per_ms = filetime_units_per_second / 1000;
@@ -41,8 +36,8 @@ server_socket::server_socket(std::atomic<socket_handle>& stored, socket_transpor
 
 server_socket::~server_socket() {
     if (own_ == no_socket) return;
-    socket_handle expected = own_;
-    if (!stored_.compare_exchange_strong(expected, no_socket)) std::this_thread::sleep_for(stopper_grace);
+    // A stopper that took the socket has finished with it once this returns.
+    withdraw_published_socket(stored_, own_);
     close_socket(own_);
 }
 

@@ -55,9 +55,9 @@ private:
 };
 
 // A server's socket. It is published in `stored` so that a stopper can take
-// it (exchange with no_socket) and end its blocked calls; the server keeps
-// its own copy and closes it itself when it leaves, so the handle is never
-// freed while it still uses it.
+// it and end its blocked calls (stop_published_socket); the server keeps its
+// own copy and, when it leaves, takes it back under the same lock and closes
+// it, so the handle is never freed while anyone may still use it.
 class server_socket {
 public:
     server_socket(std::atomic<socket_handle>& stored, socket_transport transport);

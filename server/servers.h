@@ -1,13 +1,12 @@
 // The built-in TIME and SNTP servers, which always start and stop together.
 #pragma once
-#include <memory>
 #include "core/state.h"
 
 namespace orvane {
 
-// Starts the TIME server thread and the SNTP server thread; each takes its
-// own owner of the state from `owner`.
-void start_servers(chronobel_state& state, std::shared_ptr<chronobel_state>* owner = &g_thread_state);
+// Starts the TIME server thread and the SNTP server thread, each with an
+// owner of the state of its own; their handles go to the state's threads.
+void start_servers(chronobel_state& state);
 // The bodies of the two server threads; each returns when the server is
 // switched off, the program ends, or its set-up fails.
 void run_time_server(chronobel_state& state);

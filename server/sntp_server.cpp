@@ -49,6 +49,11 @@ private:
 
 // Datagrams taken from the socket in one call, and replies sent in one.
 constexpr int batch_size = 32;
+// A receive that fails again right after a failure is retried only after
+// this pause: a lasting error must not spin the thread. (A single failure,
+// such as Winsock's report of an earlier reply that could not be
+// delivered, is retried at once.)
+constexpr std::uint32_t receive_error_pause_ms = 100;
 
 // Short datagrams are joined in order until 48 bytes have arrived; the
 // request is the one whose datagram completed them, and its sender gets the
@@ -96,10 +101,15 @@ void serve(chronobel_state& state, const server_socket& socket) {
     std::array<sntp_packet, batch_size> requests, replies;
     std::array<datagram, batch_size> outgoing;
     request_gathering gathering;
+    bool failed_before = false;
 
     while (keeps_serving(state, socket)) {
         const int count = receive_datagrams(socket.handle(), received.data(), batch_size);
-        if (count < 0) gathering.restart();  // the receive failed: the pass ends
+        if (count < 0) {
+            gathering.restart();  // the receive failed: the pass ends
+            if (failed_before) pause_while_serving(state, socket, receive_error_pause_ms);
+        }
+        failed_before = count < 0;
         int due = 0;
         for (int i = 0; i < count; ++i) {
             if (!gathering.add(received[i], state.engine.abort_requested.load() != 0)) continue;

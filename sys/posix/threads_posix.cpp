@@ -1,7 +1,10 @@
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include "sys/threads.h"
 
 namespace orvane {
@@ -15,23 +18,83 @@ struct posix_event {
 
 posix_event* as_event(event_handle e) { return static_cast<posix_event*>(e); }
 
-// Handed to every thread so that a handle can be returned and closed like a
-// Windows one; the thread itself runs detached.
-struct started_marker {};
-started_marker g_marker;
+// Set by the thread as its very last act. Waiting for it on the steady clock
+// gives the join its limit (pthread_timedjoin_np would wait on the wall
+// clock, which this program steps).
+struct end_flag {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool ended = false;
+};
 
 }  // namespace
 
-thread_handle start_thread(thread_proc proc, void* parameter) {
-    try {
-        std::thread(proc, parameter).detach();
-    } catch (...) {
-        return nullptr;
+struct joinable_thread::record {
+    std::thread thread;
+    std::shared_ptr<end_flag> end = std::make_shared<end_flag>();
+};
+
+joinable_thread::~joinable_thread() { let_go(); }
+
+joinable_thread::joinable_thread(joinable_thread&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
+
+joinable_thread& joinable_thread::operator=(joinable_thread&& other) noexcept {
+    if (this != &other) {
+        let_go();
+        record_ = std::exchange(other.record_, nullptr);
     }
-    return &g_marker;
+    return *this;
 }
 
-void close_thread_handle(thread_handle) {}
+bool joinable_thread::start(thread_proc proc, void* parameter) {
+    if (record_) return false;
+    auto* r = new (std::nothrow) record;
+    if (!r) return false;
+    try {
+        r->thread = std::thread([proc, parameter, end = r->end] {
+            proc(parameter);
+            std::lock_guard<std::mutex> lock(end->mutex);
+            end->ended = true;
+            end->changed.notify_all();
+        });
+    } catch (const std::system_error&) {
+        delete r;
+        return false;
+    }
+    record_ = r;
+    return true;
+}
+
+bool joinable_thread::join_for(std::uint32_t timeout_ms) {
+    if (!record_) return true;
+    {
+        std::unique_lock<std::mutex> lock(record_->end->mutex);
+        if (!record_->end->changed.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                            [this] { return record_->end->ended; }))
+            return false;
+    }
+    // The thread has done its last act; the join only waits for it to leave.
+    record_->thread.join();
+    delete std::exchange(record_, nullptr);
+    return true;
+}
+
+// A thread that has ended is joined; one still running (or this very
+// thread, when the last owner of what holds the object is the thread
+// itself) goes on alone.
+void joinable_thread::let_go() {
+    if (!record_) return;
+    bool ended;
+    {
+        std::lock_guard<std::mutex> lock(record_->end->mutex);
+        ended = record_->end->ended;
+    }
+    if (ended && record_->thread.get_id() != std::this_thread::get_id())
+        record_->thread.join();
+    else
+        record_->thread.detach();
+    delete std::exchange(record_, nullptr);
+}
 
 event_handle create_manual_event() { return new (std::nothrow) posix_event; }
 

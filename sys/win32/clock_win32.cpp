@@ -18,6 +18,9 @@ precise_time_fn precise_time() {
     return fn;
 }
 
+// Per window, for the time-change broadcast.
+constexpr UINT time_change_wait_ms = 1000;
+
 filetime from(const FILETIME& f) { return make_filetime(f.dwHighDateTime, f.dwLowDateTime); }
 
 }  // namespace
@@ -42,8 +45,9 @@ std::int64_t local_shift_at(filetime utc) {
 bool set_utc(const system_time& st) {
     SYSTEMTIME w{st.year, st.month, st.day_of_week, st.day, st.hour, st.minute, st.second, st.milliseconds};
     if (!SetSystemTime(&w)) return false;
-    // Tell every top-level window that the time has changed.
-    SendMessageW(HWND_BROADCAST, WM_TIMECHANGE, 0, 0);
+    // Tell every top-level window that the time has changed; a hung window
+    // is passed over, and none holds the caller up for more than a moment.
+    SendMessageTimeoutW(HWND_BROADCAST, WM_TIMECHANGE, 0, 0, SMTO_ABORTIFHUNG, time_change_wait_ms, nullptr);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <new>
+#include <utility>
 #include "sys/threads.h"
 
 namespace orvane {
@@ -19,16 +20,49 @@ DWORD WINAPI thread_start(LPVOID raw) {
 
 }  // namespace
 
-thread_handle start_thread(thread_proc proc, void* parameter) {
-    auto* block = new (std::nothrow) start_block{proc, parameter};
-    if (!block) return nullptr;
-    HANDLE thread = CreateThread(nullptr, 0, thread_start, block, 0, nullptr);
-    if (!thread) delete block;
-    return thread;
+// The thread's handle: waited on for the join, closed after it. Closing it
+// while the thread runs lets the thread go on alone.
+struct joinable_thread::record {
+    HANDLE handle;
+};
+
+joinable_thread::~joinable_thread() { let_go(); }
+
+joinable_thread::joinable_thread(joinable_thread&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
+
+joinable_thread& joinable_thread::operator=(joinable_thread&& other) noexcept {
+    if (this != &other) {
+        let_go();
+        record_ = std::exchange(other.record_, nullptr);
+    }
+    return *this;
 }
 
-void close_thread_handle(thread_handle thread) {
-    if (thread) CloseHandle(thread);
+bool joinable_thread::start(thread_proc proc, void* parameter) {
+    if (record_) return false;
+    auto* block = new (std::nothrow) start_block{proc, parameter};
+    auto* r = new (std::nothrow) record{nullptr};
+    if (block && r) r->handle = CreateThread(nullptr, 0, thread_start, block, 0, nullptr);
+    if (!r || !r->handle) {
+        delete block;
+        delete r;
+        return false;
+    }
+    record_ = r;
+    return true;
+}
+
+bool joinable_thread::join_for(std::uint32_t timeout_ms) {
+    if (!record_) return true;
+    if (WaitForSingleObject(record_->handle, timeout_ms) != WAIT_OBJECT_0) return false;
+    let_go();
+    return true;
+}
+
+void joinable_thread::let_go() {
+    if (!record_) return;
+    CloseHandle(record_->handle);
+    delete std::exchange(record_, nullptr);
 }
 
 event_handle create_manual_event() { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }

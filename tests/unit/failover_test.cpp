@@ -104,6 +104,8 @@ TEST_F(failover_fixture, NoFailoverWithoutAnArmedTimerOnTheListOrWithDefaultServ
         start_query_thread(*state);
         run_to_failure();
         EXPECT_FALSE(handle_failed_query(*state)) << why;
+        EXPECT_EQ(e.in_progress.load(), 1) << why;  // the operation has not ended yet
+        end_operation(*state);
         EXPECT_EQ(e.in_progress.load(), 0) << why;
         EXPECT_EQ(e.server_index, 0) << why;
     };

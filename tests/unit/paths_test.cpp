@@ -64,16 +64,3 @@ TEST(Switches, OnlyTheSecondCharacterDecidesInEitherCase) {
     EXPECT_EQ(switch_letter(L""), 0);
     EXPECT_EQ(switch_letter(std::wstring(5000, L'Z')), L'z');  // a long argument is cut, not overrun
 }
-
-TEST(State, AThreadsOwnerKeepsTheStateAliveAfterTheGlobalsAreReleased) {
-    create_state();
-    std::weak_ptr<chronobel_state> watch = g_state;
-    std::shared_ptr<chronobel_state> held = take_state(&g_thread_state);
-    g_state.reset();
-    g_thread_state.reset();
-    EXPECT_FALSE(watch.expired());
-    EXPECT_EQ(held->status_hold_ticks.load(), 20);
-    EXPECT_EQ(held->settings.record_size, 332u);
-    held.reset();
-    EXPECT_TRUE(watch.expired());
-}

@@ -2,6 +2,8 @@
 // the service mode and the way it stops.
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include "app/startup.h"
 #include "engine/ntp_time.h"
 #include "engine/worker.h"
@@ -128,6 +130,34 @@ TEST_F(worker_fixture, ASilentServerTimesOutWithoutFailover) {
     EXPECT_EQ(view.last_text(control_check_button), "Check");
 }
 
+TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
+    // Time between the end's two steps, as a busy machine may give: a click
+    // that sees the engine idle must not have its own operation undone by
+    // the end of the one before.
+    set_operation_end_pause([] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); });
+    sntp_responder answering(reply_now);
+    sntp_responder silent(sntp_responder::silent());
+    state->engine.sntp_port = answering.port();
+    status_refresh_ms = 500;  // the window is shown
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+    EXPECT_EQ(status_refresh_ms.load(), 500);
+
+    // The click, at once.
+    state->engine.sntp_port = silent.port();
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
+    EXPECT_EQ(view.last_text(control_check_button), "Abort");
+    EXPECT_EQ(status_refresh_ms.load(), 100);
+    abort_query(state->engine);
+    set_event(state->worker_event);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(view.last_text(control_check_button), "Check");
+    EXPECT_EQ(status_refresh_ms.load(), 500);  // not the 100 ms of an operation for good
+}
+
 TEST_F(worker_fixture, AbortGivesTheButtonsBack) {
     sntp_responder server(sntp_responder::silent());
     state->engine.sntp_port = server.port();
@@ -243,4 +273,20 @@ TEST_F(worker_fixture, StoppingPostsTheExitCommandOrReleasesWinsockInTheService)
     EXPECT_EQ(state->engine.winsock_users.load(), 1);
     EXPECT_TRUE(view.commands().empty());
     release_winsock(state->engine);
+}
+
+TEST_F(worker_fixture, AThreadThatOverrunsTheProgramsEndIsLoggedAndTheProcessEnds) {
+#ifdef __SANITIZE_THREAD__
+    GTEST_SKIP() << "a forked child may not start threads under ThreadSanitizer";
+#endif
+    // Forked, so that the child writes the log in this test's directory.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(
+        {
+            start_program_thread(*state, program_thread::sntp_server,
+                                 [](chronobel_state&) { std::this_thread::sleep_for(std::chrono::seconds(10)); });
+            end_program_threads(*state, 100);
+        },
+        ::testing::ExitedWithCode(threads_overran_exit_code), "");
+    EXPECT_NE(data.read("dLog.txt").find("  Thread did not end in time: SNTP server\r\n"), std::string::npos);
 }

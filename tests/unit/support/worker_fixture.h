@@ -1,5 +1,5 @@
 // A whole program state for tests of operations: the global state (threads
-// start from g_thread_state), its files in temporary directories, the UI
+// start with owners of their own), its files in temporary directories, the UI
 // strings loaded, a recording view, and servers of the list on 127.0.0.1.
 #pragma once
 #include <gtest/gtest.h>
@@ -37,17 +37,19 @@ struct operation_fixture : ::testing::Test {
         server_list_unusable = 0;
     }
 
+    // Ends every thread as the program does, and joins them, before the
+    // view and the files go.
     void TearDown() override {
-        // Servers first (they write the view), then the worker.
+        stop_starting_program_threads(*state);
         state->stop_requested = 1;
+        set_event_if_any();
         close_server_sockets(*state);
-        wait_until([this] { return state->server_state == 0; }, 5000);
-        stop_worker();
         if (state->engine.busy) abort_query(state->engine);
+        EXPECT_TRUE(join_program_threads(*state, 5000).empty());
+        set_operation_end_pause(nullptr);
         running_as_service = 0;
         window_mode = window_shown;
         g_state.reset();
-        g_thread_state.reset();
     }
 
     // Ends a worker that a test started (at most 5 s).
