@@ -70,6 +70,9 @@ release_prepare() {
   else
     wineboot -i >/dev/null 2>&1 || e2e_fail "wineboot failed"
   fi
+  # Services that the first boot starts may still be starting; the service
+  # manager would let a new service wait behind them.
+  timeout 120 wineserver -w || e2e_fail "the new prefix does not settle"
   release_drive=$WINEPREFIX/drive_c
   release_data=$release_drive/users/$(id -un)/AppData/Roaming/Orvane/Chronobel
   release_shortcut='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Chronobel.lnk'

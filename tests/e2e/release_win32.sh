@@ -26,9 +26,11 @@ e2e_note "the zip holds: $(cmake -E tar tf "$release_zip" | tr '\n' ' ')"
 # The setup, with start at log-on (and the service).
 install_dir="$release_drive/Program Files/Chronobel"
 options=(/AUTOSTART=1)
-[ -n "${release_service_switch_missing:-}" ] || options+=(/SERVICE=1)
+installed=(Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe)
+# The service is the program, which writes its default server list on start.
+[ -n "${release_service_switch_missing:-}" ] || { options+=(/SERVICE=1); installed+=(ServFile.txt); }
 release_install "${options[@]}"
-release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe
+release_expect_files "$install_dir" "${installed[@]}"
 cmp -s "$install_dir/Chronobel.exe" "$unzipped/Chronobel.exe" || e2e_fail "the installed program is not the zip's"
 release_expect_version "$install_dir/Chronobel.exe"
 
@@ -60,6 +62,8 @@ mkdir -p "$2"
 sleep 1  # the worker fills the texts half a second after the window shows
 import -window root "$2/installed_program.png"
 release_expect_window_closes
+[ "$(release_reg "$release_run_key" Chronobel.exe)" = "\"$program\"" ] ||
+  e2e_fail "the start at log-on chosen at install went when the program closed"
 # Beside DefSet.txt the program keeps its data in the user's folder.
 [ -f "$release_data/Strings.txt" ] || e2e_fail "no data files in $release_data"
 e2e_note "the installed program showed its window; screenshot: $2/installed_program.png"
