@@ -20,6 +20,9 @@ mkdir -p "$unzipped"
 (cd "$unzipped" && cmake -E tar xf "$release_zip")
 release_expect_files "$unzipped" Chronobel.exe ReadMe.htm LICENSE.txt
 i686-w64-mingw32-nm "$unzipped/Chronobel.exe" 2>&1 | grep -q "no symbols" || e2e_fail "the program in the zip is not stripped"
+for part in Microsoft.Windows.Common-Controls '"asInvoker"' '>true</dpiAware>'; do
+  grep -qF "$part" "$unzipped/Chronobel.exe" || e2e_fail "the program's manifest lacks $part"
+done
 grep -q "^Copyright (C) [0-9]* Orvane" "$unzipped/LICENSE.txt" || e2e_fail "the licence has no copyright line"
 e2e_note "the zip holds: $(cmake -E tar tf "$release_zip" | tr '\n' ' ')"
 
