@@ -28,10 +28,9 @@ release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.
   e2e_fail "no uninstall entry in the 32-bit view"
 ! release_reg /reg:64 "$release_uninstall_key" DisplayName >/dev/null || e2e_fail "an uninstall entry in the 64-bit view"
 ! release_reg "$release_run_key" Chronobel.exe >/dev/null || e2e_fail "start at log-on without being asked"
-release_expect_version "$install_dir/Chronobel.exe"
 
-e2e_program_dir='C:\Program Files (x86)\Chronobel'
-(cd "$e2e_work" && exec wine "$e2e_program_dir\\Chronobel.exe") >"$e2e_work/program.log" 2>&1 &
+program_dir='C:\Program Files (x86)\Chronobel'
+(cd "$e2e_work" && exec wine "$program_dir\\Chronobel.exe") >"$e2e_work/program.log" 2>&1 &
 e2e_program=$!
 e2e_pids+=("$e2e_program")
 title=$(e2e_await_window shown 120 | tr -d '\r') || e2e_fail "no window"
