@@ -10,6 +10,7 @@
 #include "sys/threads.h"
 #include "sys/time_format.h"
 #include "ui/countdown.h"
+#include "ui/server_state_text.h"
 #include "ui/time_zone_check.h"
 
 namespace orvane {
@@ -28,15 +29,6 @@ bool in_service() { return running_as_service != 0; }
 
 void show_status(chronobel_state& state, const std::string& text) {
     state.view().set_text(control_status_line, text);
-}
-
-// "TIME Server Active", "SNTP Server Active" or both, by the running servers.
-const char* server_state_text(const chronobel_state& state) {
-    switch (state.server_state.load()) {
-        case 1: return state.ui_text(112);
-        case 2: return state.ui_text(113);
-        default: return state.ui_text(102);
-    }
 }
 
 std::string clock_text(filetime local) {
