@@ -16,11 +16,12 @@
 //   window_probe tray             prints "icon" or "no icon": whether the
 //                                 window has its tray icon
 //   window_probe look             prints "layered" and/or "topmost" (or "plain")
-//   window_probe menu HOW         opens the popup menu by HOW ("click": a right
+//   window_probe menu HOW [MS]    opens the popup menu by HOW ("click": a right
 //                                 click in the window, "key": the context-menu
 //                                 key, "tray": a right click on the tray icon),
 //                                 prints one line per item: id, "checked",
 //                                 "separator" or "-", text; then closes it
+//                                 (after MS milliseconds)
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
 #include <windows.h>
 #include <shellapi.h>
@@ -158,7 +159,7 @@ void open_menu(HWND window, const std::wstring& how) {
 
 // Another process cannot read a menu: a hook in the program's window thread
 // reports it when it opens.
-int read_menu(HWND window, const std::wstring& how) {
+int read_menu(HWND window, const std::wstring& how, DWORD hold_ms) {
     constexpr DWORD report_size = 8192;
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, report_size,
                                         L"Local\\ChronobelProbeMenu");
@@ -180,6 +181,8 @@ int read_menu(HWND window, const std::wstring& how) {
             UnmapViewOfFile(view);
         }
     }
+    std::fflush(stdout);
+    Sleep(hold_ms);
     // Close the menu again.
     for (int tries = 0; tries < 50; ++tries) {
         HWND menu = FindWindowW(L"#32768", nullptr);
@@ -227,7 +230,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%s%s%s\n", (ex_style & WS_EX_LAYERED) ? "layered " : "", (ex_style & WS_EX_TOPMOST) ? "topmost" : "",
                     (ex_style & (WS_EX_LAYERED | WS_EX_TOPMOST)) ? "" : "plain");
     } else if (verb == L"menu" && argc > 2) {
-        const int result = read_menu(window, argv[2]);
+        const int result = read_menu(window, argv[2], argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 0);
         std::fflush(stdout);
         return result;
     } else {
