@@ -130,15 +130,19 @@ await_started
 end_by close
 [ "$(run_value)" = "\"$windows_path\" /q" ] || e2e_fail "Run value for Auto Start, Sync, then Exit: $(run_value)"
 
-# 4. A save that cannot make its new file leaves dSync.dat byte for byte;
-# "Do Nothing" takes the Run value away.
+# 4. At the end of the session (WM_ENDSESSION), a save that cannot make its
+# new file leaves dSync.dat byte for byte; "Do Nothing" takes the Run value
+# away.
 set_settings 0=0
 cp "$settings" "$e2e_work/before.dat"
 mkdir "$e2e_program_dir/dSync.new"
 e2e_start_program
 await_started
 e2e_probe_run command 2018
-end_by close
+# The session ends: the same orderly end, within the time Windows gives.
+e2e_probe_run post 22 1 0
+e2e_wait_for_exit 5
+[ "$e2e_exit_code" -eq 0 ] || e2e_fail "the end of the session ended the program with code $e2e_exit_code"
 cmp -s "$settings" "$e2e_work/before.dat" || e2e_fail "an interrupted save changed dSync.dat"
 grep -q 'Settings could not be saved in ' "$e2e_program_dir/dLog.txt" || e2e_fail "the failed save was not logged"
 [ -z "$(run_value)" ] || e2e_fail "the Run value stayed: $(run_value)"
