@@ -95,9 +95,9 @@ TEST_F(SettingsSaving, ReadingAStringOpensForReadingAndCreatesNothing) {
 TEST_F(SettingsSaving, AnInstalledServiceGetsItsOwnCopyAndAFailedSaveKeepsTheOldFile) {
     write_registry_string(HKEY_CURRENT_USER, places.common_folder_key, L"Common AppData",
                           service_home.dir().substr(0, service_home.dir().size() - 1));
-    const std::wstring copy = service_home.dir() + L"Orvane\\Chronobel\\dSync.dat";
+    const std::wstring copy = L"Orvane\\Chronobel\\dSync.dat";
     save_settings_and_startup(state, places);
-    EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "no service, no copy";
+    EXPECT_EQ(service_home.read(copy), "") << "no service, no copy";
 
     // A service of this Wine prefix, made for the test and never started.
     owned_service manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -109,17 +109,8 @@ TEST_F(SettingsSaving, AnInstalledServiceGetsItsOwnCopyAndAFailedSaveKeepsTheOld
     ASSERT_TRUE(service);
     state.settings.sync_timeout_s = 33;
     save_settings_and_startup(state, places);
-    EXPECT_EQ(GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES, true);
-    std::string copied;
-    if (HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        file != INVALID_HANDLE_VALUE) {
-        char bytes[400];
-        DWORD got = 0;
-        ReadFile(file, bytes, sizeof bytes, &got, nullptr);
-        copied.assign(bytes, got);
-        CloseHandle(file);
-    }
-    EXPECT_EQ(copied, data.read(L"dSync.dat"));
+    EXPECT_EQ(service_home.read(copy), data.read(L"dSync.dat"));
+    EXPECT_EQ(service_home.read(copy).size(), 340u);
     DeleteService(service.get());
 
     // The new file cannot be made: the old one stays whole and the log says so.
