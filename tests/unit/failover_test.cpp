@@ -9,7 +9,7 @@
 #include "support/worker_fixture.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "sys/threads.h"
 
 using namespace orvane;

@@ -8,7 +8,7 @@
 #include "engine/sntp_packet.h"
 #include "support/loopback_servers.h"
 #include "support/query_harness.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using namespace orvane::testing;

@@ -4,7 +4,7 @@
 #include "core/settings_file.h"
 #include "core/state.h"
 #include "support/temp_dir.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using orvane::testing::temp_dir;

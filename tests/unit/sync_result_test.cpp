@@ -4,7 +4,7 @@
 #include "engine/sync_result.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using orvane::testing::recording_view;

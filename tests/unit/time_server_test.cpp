@@ -12,7 +12,7 @@
 #include "server/client_names.h"
 #include "server/servers.h"
 #include "support/server_fixture.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using namespace orvane::testing;

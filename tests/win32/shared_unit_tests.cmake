@@ -5,4 +5,5 @@ set(shared_unit_tests
   ${shared_unit_dir}/query_time_test.cpp ${shared_unit_dir}/query_sntp_test.cpp
   ${shared_unit_dir}/query_lifecycle_test.cpp ${shared_unit_dir}/query_conversions_test.cpp)
 set(shared_unit_support
-  ${shared_unit_dir}/support/loopback_servers.cpp ${shared_unit_dir}/support/query_harness.cpp)
+  ${shared_unit_dir}/support/loopback_servers.cpp ${shared_unit_dir}/support/query_harness.cpp
+  ${shared_unit_dir}/support/test_clock.cpp)
