@@ -4,6 +4,7 @@
 #include "data/server_list.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/service_autosync.h"
 #include "engine/sync_result.h"
 #include "sys/sockets.h"
 #include "sys/clock.h"
@@ -20,7 +21,6 @@ namespace {
 
 std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
-std::uint32_t service_autosync_base = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
 
@@ -51,29 +51,6 @@ void note_query_started() { query_start_tick = tick_count(); }
 // never closed while its owner may still use it.
 void stop_server_socket(std::atomic<socket_handle>& stored) {
     if (socket_handle socket = stored.exchange(no_socket); socket != no_socket) end_blocked_calls(socket);
-}
-
-void service_start_message(chronobel_state& state) {
-    settings_record& s = state.settings;
-    service_autosync_base = tick_count();
-    s.autocheck_enabled = 0;
-    if (!s.autosync_enabled && !s.time_server_enabled) {
-        s.autosync_unit = 1;
-        s.autosync_count = 4;
-        s.autosync_enabled = 1;
-    }
-    std::string message = state.ui_text(207);
-    if (s.time_server_enabled) {
-        message += state.ui_text(102);
-        message += " ";
-    }
-    if (s.autosync_enabled) {
-        message += std::to_string(s.autosync_count);
-        message += state.ui_text(auto_unit_text(s.autosync_unit));
-        message += state.ui_text(100);
-    }
-    show_status(state, message.substr(0, 599));
-    status_refresh_ms = 30'000;
 }
 
 enum class step_shown { none, step, converting };
@@ -135,23 +112,6 @@ void running_pass(chronobel_state& state) {
         if (!e.busy) finish_query(e);
         status_step = 0;
         operation_ended(state);
-    }
-}
-
-void service_autosync(chronobel_state& state) {
-    const settings_record& s = state.settings;
-    if (state.due_period_ms == 0) {
-        state.due_period_ms = auto_period_ms(s.autosync_count, s.autosync_unit);
-        return;
-    }
-    const std::uint32_t now = tick_count();
-    // A tick count that wrapped below the base counts as 10 s.
-    const std::uint32_t elapsed = now > service_autosync_base ? now - service_autosync_base : 10'000;
-    if (elapsed > state.due_period_ms.load()) {
-        service_autosync_base = now;
-        state.correct_requested = 1;
-        state.due_period_ms = 0;
-        start_operation(state);
     }
 }
 
