@@ -19,14 +19,20 @@ using namespace orvane;
 namespace {
 
 int usage() {
-    std::fputs("usage: chronobel [/n] [/q | /c | /x | /o [name=value ...]]\n"
+    std::fputs("usage: chronobel [/n] [/q [HOST] | /c [HOST] | /x | /o [name=value ...]]\n"
                "  /n  dry run: never set the clock, print what would be set\n"
-               "  /q  quick sync: set the clock from the current server, then exit\n"
-               "  /c  quick check: print the difference from the current server\n"
+               "  /q  quick sync: set the clock from the current server or HOST, then exit\n"
+               "  /c  quick check: print the difference from the current server or HOST\n"
                "  /x  run the service in the foreground (the default)\n"
                "  /o  print the settings, or change them with name=value\n",
                stderr);
     return 2;
+}
+
+// The server named after /q or /c: the next argument, unless it is a switch.
+std::string named_host(int argc, char** argv, int i) {
+    if (i + 1 >= argc || argv[i + 1][0] == '/' || argv[i + 1][0] == '-') return {};
+    return argv[i + 1];
 }
 
 // The native program's window: the status line, printed as it changes.
@@ -70,13 +76,12 @@ int run_switches(chronobel_state& state, int argc, char** argv) {
         switch (switch_letter(widen(argv[i]))) {
             case L'n': state.dry_run = true; break;
             case L's': note_silent_start(state); break;
-            case L'q': return run_quick_sync(state, true);
-            case L'c': return run_quick_sync(state, false);
+            case L'q': return run_quick_sync(state, true, named_host(argc, argv, i));
+            case L'c': return run_quick_sync(state, false, named_host(argc, argv, i));
             case L'o': return settings_command(state, argc - i - 1, argv + i + 1);
             case L'x': return run_foreground_service(state);
             case L'z': return 0;  // no service to remove on this system
-            case L'h': case L'?': return usage();
-            default: break;
+            default: return usage();  // --help, /?, and whatever it does not know
         }
     }
     return run_foreground_service(state);

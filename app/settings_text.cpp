@@ -100,14 +100,6 @@ bool valid_address(const std::string& text) {
     return a < 256 && b < 256 && c < 256 && d < 256;
 }
 
-std::string date_text(filetime t) {
-    const system_time st = filetime_to_system_time(t);
-    char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", st.year, st.month, st.day, st.hour, st.minute,
-                  st.second);
-    return text;
-}
-
 // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS", local time as the date pickers hold it.
 bool parse_date(const std::string& text, filetime& out) {
     unsigned y, mo, d, h = 0, mi = 0, s = 0;
@@ -131,7 +123,7 @@ std::vector<std::string> settings_as_text(const chronobel_state& state) {
             case kind::number: value = std::to_string(*e.number(s)); break;
             case kind::flag: value = std::to_string(int{*e.flag(s)}); break;
             case kind::address: value = *e.text(s); break;
-            case kind::date: value = date_text(*e.date(s)); break;
+            case kind::date: value = date_time_text(filetime_to_system_time(*e.date(s))); break;
         }
         lines.push_back(std::string(e.name) + " = " + value);
     }

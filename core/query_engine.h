@@ -65,6 +65,9 @@ struct query_engine {
     // The result code of the last query (query_result); 0 with `failed` set
     // means the reply lay outside the date range.
     std::atomic<std::int32_t> result_code{0};
+    // Which check refused the last SNTP reply (a socket error, code 17, to
+    // callers), so the log can name the reason; 0 when none did.
+    std::atomic<std::int32_t> reply_check{0};
     // Ports of the two protocols; tests point them at free loopback ports.
     std::uint16_t time_port = 37;
     std::uint16_t sntp_port = 123;

@@ -80,6 +80,9 @@ void make_settings_safe(chronobel_state& state) {
     e.protocol = choice_or(e.protocol, 3, protocol_auto);
     e.server_source = choice_or(e.server_source, 3, source_list);
     e.server_index = std::max(e.server_index, 0);
+    // A field without its terminating zero: what a field can hold.
+    for (std::string* address : {&e.manual_a, &e.manual_b})
+        if (address->size() >= sizeof s.saved_manual_a) address->resize(sizeof s.saved_manual_a - 1);
     for (std::uint8_t* flag : {&s.default_server_only, &s.tray, &s.average, &s.on_top, &s.autosync_enabled,
                                &s.autocheck_enabled, &s.time_server_enabled, &s.resident, &s.minor,
                                &s.start_minimised, &s.time_zone_locked, &s.log_old_time, &s.log_checks,
@@ -87,6 +90,9 @@ void make_settings_safe(chronobel_state& state) {
                                &s.log_correction, &s.transparent, &e.date_range_enabled,
                                &e.date_range_auto_reset})
         as_flag(*flag);
+    // A zero bound or a range that ends before it begins was never chosen
+    // on the options page: the default range instead.
+    if (e.date_after == 0 || e.date_before == 0 || e.date_before < e.date_after) set_default_date_range(e);
 }
 
 bool save_settings(chronobel_state& state, const std::wstring& directory) {
@@ -113,7 +119,6 @@ void load_settings(chronobel_state& state) {
         use_defaults(state);
         return;
     }
-    // The magic is not examined: only the size field tells the layout.
     unsigned char bytes[settings_file_size + 1];
     std::size_t got = 0;
     while (got < sizeof bytes) {
@@ -121,9 +126,14 @@ void load_settings(chronobel_state& state) {
         if (n == 0) break;
         got += n;
     }
+    settings_from_bytes(state, bytes, got);
+}
+
+void settings_from_bytes(chronobel_state& state, const unsigned char* bytes, std::size_t size) {
+    // The magic is not examined: only the size field tells the layout.
     settings_record read{};
-    if (got >= settings_file_size) std::memcpy(&read, bytes + sizeof settings_magic, sizeof read);
-    if (got < settings_file_size || read.record_size != settings_record_size) {
+    if (size >= settings_file_size) std::memcpy(&read, bytes + sizeof settings_magic, sizeof read);
+    if (size < settings_file_size || read.record_size != settings_record_size) {
         use_defaults(state);
         return;
     }

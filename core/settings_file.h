@@ -11,12 +11,15 @@ constexpr std::size_t settings_file_size = sizeof settings_magic + settings_reco
 // Reads data_dir + "dSync.dat" into the settings and the engine, or applies
 // the defaults when the file is missing, short or of another layout.
 void load_settings(chronobel_state& state);
+// The same from the file\'s bytes as read (`size` of them, any number).
+void settings_from_bytes(chronobel_state& state, const unsigned char* bytes, std::size_t size);
 // Writes `directory` + "dSync.dat" (directory ends in a separator): the bytes
 // go to "dSync.new" there, then replace the old file in one step. False when
 // the save failed; the old file is then as it was.
 bool save_settings(chronobel_state& state, const std::wstring& directory);
 // Brings every value of an accepted record into the range the program
-// works with, so a damaged file can never lead it astray.
+// works with, so a damaged file can never lead it astray; a damaged date
+// range becomes the default range.
 void make_settings_safe(chronobel_state& state);
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include "data/server_list.h"
 #include "engine/log.h"
 #include "engine/query.h"
+#include "engine/sntp_packet.h"
 
 namespace orvane {
 
@@ -41,7 +42,13 @@ void report_failed_query(chronobel_state& state) {
     std::string text = state.ui_text(79);
     text += state.engine.server_name;
     state.view().set_text(control_status_line, text);
-    if (state.settings.log_errors && !state.settings.log_disabled) write_log_entry(state, state.ui_text(105));
+    if (!state.settings.log_errors || state.settings.log_disabled) return;
+    // A reply that came but failed a check says why: "(kiss-o'-death)".
+    std::string name = state.engine.server_name;
+    if (state.engine.result_code == query_socket_error)
+        if (const char* reason = sntp_reply_check_reason(state.engine.reply_check); *reason)
+            name = name + " (" + reason + ")";
+    write_log_line(state, state.ui_text(105), name);
 }
 
 bool handle_failed_query(chronobel_state& state) {

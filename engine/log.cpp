@@ -1,5 +1,4 @@
 #include "engine/log.h"
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include "core/paths.h"
@@ -12,19 +11,11 @@ namespace {
 // The worker, the query thread and the servers all log; one line at a time.
 std::mutex g_log_mutex;
 
-std::string time_stamp() {
-    const system_time t = local_time_now();
-    char text[48];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    return text;
-}
-
 }  // namespace
 
 void write_log_line(chronobel_state& state, std::string_view message, std::string_view name) {
     const std::wstring path = join_path(state.data_dir(), L"dLog.txt");
-    std::string line = time_stamp();
+    std::string line = date_time_text(local_time_now());
     line += "  ";
     line += message;
     line += name;

@@ -27,10 +27,25 @@ std::int64_t scaled_to_binary(std::int64_t span, int shift) {
 
 std::int64_t filetime_span_to_ntp_units(std::int64_t span) { return scaled_to_binary(span, 32); }
 
+namespace {
+
+// b − a, held at the int64 limits: a local clock may read anything up to
+// the year 30827, far beyond what a difference of 63 bits holds.
+std::int64_t held_difference(filetime b, filetime a) {
+    constexpr filetime top = static_cast<filetime>(std::numeric_limits<std::int64_t>::max());
+    if (b >= a) return b - a > top ? std::numeric_limits<std::int64_t>::max() : static_cast<std::int64_t>(b - a);
+    return a - b > top ? std::numeric_limits<std::int64_t>::min() : -static_cast<std::int64_t>(a - b);
+}
+
+}  // namespace
+
 std::int64_t sntp_offset(filetime t1, filetime t2, filetime t3, filetime t4) {
-    // Every time lies between 1601 and 2104, so each difference and their sum
-    // fit in 63 bits; halving is a shift by one less.
-    const std::int64_t sum = static_cast<std::int64_t>(t2 - t1) + static_cast<std::int64_t>(t3 - t4);
+    // Halving is a shift by one less. A sum past the limits is held there, as
+    // the result would be anyway.
+    std::int64_t sum;
+    const std::int64_t d1 = held_difference(t2, t1), d2 = held_difference(t3, t4);
+    if (__builtin_add_overflow(d1, d2, &sum))
+        sum = d1 < 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
     return scaled_to_binary(sum, 31);
 }
 

@@ -2,6 +2,7 @@
 // the TIME or SNTP exchange, and the date-range test.
 #include <mutex>
 #include "core/state.h"
+#include "engine/date_range.h"
 #include "engine/ntp_time.h"
 #include "engine/query.h"
 #include "engine/query_socket.h"
@@ -24,6 +25,7 @@ struct query_run {
     std::uint32_t generation;
     socket_handle socket = no_socket;
     std::uint32_t start_tick = 0;  // just before the socket was created
+    sntp_reply_check reply_check = sntp_reply_check::passed;  // the check that refused the reply
 };
 
 bool still_current(const query_run& run) { return run.shared.generation.load() == run.generation; }
@@ -140,8 +142,7 @@ int receive_reply(const query_run& run, std::uint8_t* buffer, int size) {
 int exchange_time(query_run& run) {
     query_engine& e = run.engine;
     std::uint8_t reply[time_reply_size] = {};
-    if (receive_reply(run, reply, time_reply_size) != static_cast<int>(time_reply_size)) return map_socket_error();
-    const std::uint32_t seconds = read_be32(reply);
+    const std::uint32_t seconds = time_reply_seconds(reply, receive_reply(run, reply, time_reply_size));
     if (seconds == 0) return map_socket_error();
     e.reply_tick = tick_count();
     e.server_seconds = seconds;
@@ -164,37 +165,17 @@ int exchange_sntp(query_run& run) {
     const filetime t4 = system_time_now();
     const std::uint32_t reply_tick = tick_count();
     if (received != static_cast<int>(sntp_packet_size)) return map_socket_error();
-    if (!sntp_reply_usable(reply)) return query_socket_error;
+    sntp_reading reading;
+    run.reply_check = read_sntp_reply(reply, t1, t4, reading);
+    // To callers a refused reply is a socket error; the check is kept for the log.
+    if (run.reply_check != sntp_reply_check::passed) return query_socket_error;
     e.reply_tick = reply_tick;
     e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
     raise_phase(run, phase_reply_converted);
-    const ntp_timestamp transmit = read_timestamp(reply, sntp_transmit_at);
-    const filetime t2 = ntp_timestamp_to_filetime(read_timestamp(reply, sntp_receive_at));
-    const filetime t3 = ntp_timestamp_to_filetime(transmit);
-    e.offset = sntp_offset(t1, t2, t3, t4);
-    e.server_seconds = transmit.seconds;
-    e.server_time = t3;
+    e.offset = reading.offset;
+    e.server_seconds = reading.server_seconds;
+    e.server_time = reading.server_time;
     return query_ok;
-}
-
-// The accepted date range is compared on the filetimes' high words (blocks
-// of 429.5 s). A refused bound moves 1500 blocks outwards when auto-reset is
-// on, for the next query; this reply stays refused.
-bool date_range_accepts(query_engine& e) {
-    if (!e.date_range_enabled) return true;
-    const std::uint32_t reply_block = high_word(ntp_seconds_to_filetime(e.server_seconds));
-    bool accepted = true;
-    if (reply_block < high_word(e.date_after)) {
-        accepted = false;
-        if (e.date_range_auto_reset)
-            e.date_after = make_filetime(high_word(e.date_after) - date_range_widening, low_word(e.date_after));
-    }
-    if (reply_block > high_word(e.date_before)) {
-        accepted = false;
-        if (e.date_range_auto_reset)
-            e.date_before = make_filetime(high_word(e.date_before) + date_range_widening, low_word(e.date_before));
-    }
-    return accepted;
 }
 
 // busy is cleared before the outcome is published, and both under
@@ -208,6 +189,7 @@ void end_query(query_run& run, const query_engine& inputs, int code, bool accept
         if (!still_current(run)) return;
         if (code != query_not_prepared) copy_query_results(run.engine, inputs, e);
         e.result_code.store(code);
+        e.reply_check.store(static_cast<std::int32_t>(run.reply_check));
         e.busy.store(0);
         if (accepted)
             e.phase.store(phase_result_valid);
@@ -254,7 +236,7 @@ void run_query(chronobel_state& state, std::uint32_t generation) {
         close_query_socket(run.shared, run.socket);
         release_winsock(run.shared);
     }
-    end_query(run, inputs, code, code == query_ok && date_range_accepts(e));
+    end_query(run, inputs, code, code == query_ok && date_range_accepts(e, ntp_seconds_to_filetime(e.server_seconds)));
 }
 
 void run_query(chronobel_state& state) { run_query(state, state.engine.generation.load()); }

@@ -32,13 +32,15 @@ void await_query(chronobel_state& state) {
 
 enum class attempt_outcome { done, clock_refused, no_answer };
 
-// One query against the current server with the current protocol.
-attempt_outcome try_current_server(chronobel_state& state, bool correct) {
+// One query against the current server with the current protocol; a list
+// entry is read afresh unless a host was given.
+attempt_outcome try_current_server(chronobel_state& state, bool correct, bool given_host) {
     query_engine& e = state.engine;
     state.correct_requested = correct ? 1 : 0;
     e.failed = 0;
     e.offset = 0;
-    const bool selected = e.server_source != source_list || select_current_server(state) == list_ok;
+    e.reply_check = 0;  // no reason left over from an earlier attempt
+    const bool selected = given_host || e.server_source != source_list || select_current_server(state) == list_ok;
     if (!selected || prepare_query(e) != 0) {
         e.failed = 1;
     } else {
@@ -53,22 +55,10 @@ attempt_outcome try_current_server(chronobel_state& state, bool correct) {
         finish_query(e);
         return attempt_outcome::no_answer;
     }
-    std::string text;
-    attempt_outcome outcome = attempt_outcome::done;
-    if (correct) {
-        apply_result(state, true);
-        if (e.failed) outcome = attempt_outcome::clock_refused;
-        if (outcome == attempt_outcome::done)
-            compose_result_text(state, text, result_after_correction);
-        else
-            text = state.ui_text(198);
-    } else {
-        text = state.ui_text(180);
-        text += ", ";
-        compose_result_text(state, text, result_after_check);
-        apply_result(state, false);
-    }
-    state.view().set_text(control_status_line, text);
+    if (correct) apply_result(state, true);
+    const attempt_outcome outcome = e.failed ? attempt_outcome::clock_refused : attempt_outcome::done;
+    state.view().set_text(control_status_line, operation_result_text(state, correct));
+    if (!correct) apply_result(state, false);
     finish_query(e);
     return outcome;
 }
@@ -80,26 +70,33 @@ bool ends_the_round(attempt_outcome outcome, int& exit_code) {
     return true;
 }
 
-int quick_operation(chronobel_state& state, bool correct) {
+int quick_operation(chronobel_state& state, bool correct, const std::string& host) {
     query_engine& e = state.engine;
     state.correct_requested = correct ? 1 : 0;
     e.force_time_protocol = 0;
-    if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
+    const bool given_host = !host.empty();
+    if (given_host) {
+        // Looked up like a list entry, for this run only.
+        e.server_source = source_list;
+        e.server_name = host;
+    } else if (server_list_unusable && e.server_source == source_list) {
+        e.server_source = source_manual_a;
+    }
 
     // With Auto each server is asked over SNTP, then over TIME; a failure moves
     // on through the list, once round at most.
     const bool both_protocols = e.protocol == protocol_auto;
-    if (e.server_source == source_list) select_current_server(state);  // an index past the end wraps to 0
+    if (!given_host && e.server_source == source_list) select_current_server(state);  // past the end wraps to 0
     const std::int32_t first_index = e.server_index;
     int exit_code = 1;
     for (;;) {
         e.auto_protocol = protocol_sntp;
-        if (ends_the_round(try_current_server(state, correct), exit_code)) return exit_code;
+        if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;
         if (both_protocols) {
             e.auto_protocol = protocol_time;
-            if (ends_the_round(try_current_server(state, correct), exit_code)) return exit_code;
+            if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;
         }
-        if (e.server_source != source_list) break;
+        if (given_host || e.server_source != source_list) break;
         ++e.server_index;
         if (select_current_server(state) != list_ok) break;
         if (e.server_index == first_index) break;  // back where we began: one round done
@@ -109,11 +106,11 @@ int quick_operation(chronobel_state& state, bool correct) {
 
 }  // namespace
 
-int run_quick_sync(chronobel_state& state, bool correct) {
+int run_quick_sync(chronobel_state& state, bool correct, const std::string& host) {
     // The query thread wakes this one through the worker's event, which the
     // state closes when it ends (the query may still signal it as it ends).
     if (!state.worker_event) state.worker_event = create_manual_event();
-    return quick_operation(state, correct);
+    return quick_operation(state, correct, host);
 }
 
 }  // namespace orvane

@@ -16,11 +16,35 @@ sntp_packet make_sntp_request(filetime t1) {
     return request;
 }
 
-bool sntp_reply_usable(const sntp_packet& reply) {
+sntp_reply_check check_sntp_reply(const sntp_packet& reply) {
     const int mode = sntp_mode(reply);
-    return (mode == sntp_mode_server || mode == sntp_mode_broadcast) && sntp_stratum(reply) != 0 &&
-           sntp_leap_indicator(reply) != sntp_leap_unsynchronised &&
-           read_timestamp(reply, sntp_transmit_at) != ntp_timestamp{};
+    if (mode != sntp_mode_server && mode != sntp_mode_broadcast) return sntp_reply_check::not_server_reply;
+    if (sntp_stratum(reply) == 0) return sntp_reply_check::kiss_o_death;
+    if (sntp_leap_indicator(reply) == sntp_leap_unsynchronised) return sntp_reply_check::unsynchronised;
+    if (read_timestamp(reply, sntp_transmit_at) == ntp_timestamp{}) return sntp_reply_check::zero_transmit_time;
+    return sntp_reply_check::passed;
+}
+
+const char* sntp_reply_check_reason(int check) {
+    static const char* const reasons[sntp_reply_check_count + 1] = {
+        "", "not a server reply", "kiss-o'-death", "unsynchronised server", "zero transmit time"};
+    return check >= 0 && check <= sntp_reply_check_count ? reasons[check] : "";
+}
+
+sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime t4, sntp_reading& reading) {
+    const sntp_reply_check check = check_sntp_reply(reply);
+    if (check != sntp_reply_check::passed) return check;
+    const ntp_timestamp transmit = read_timestamp(reply, sntp_transmit_at);
+    const filetime t2 = ntp_timestamp_to_filetime(read_timestamp(reply, sntp_receive_at));
+    const filetime t3 = ntp_timestamp_to_filetime(transmit);
+    reading.offset = sntp_offset(t1, t2, t3, t4);
+    reading.server_seconds = transmit.seconds;
+    reading.server_time = t3;
+    return check;
+}
+
+std::uint32_t time_reply_seconds(const std::uint8_t (&reply)[time_reply_size], int received) {
+    return received == static_cast<int>(time_reply_size) ? read_be32(reply) : 0;
 }
 
 }  // namespace orvane

@@ -62,10 +62,36 @@ std::int64_t request_originate_value(filetime t1);
 // A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 16 zero bytes.
 sntp_packet make_sntp_request(filetime t1);
 
-// The client's sanity rules of RFC 4330 for a reply: a server or broadcast
-// mode, stratum not 0 (kiss-o'-death), leap indicator not 3 (server not
-// synchronised) and a Transmit Timestamp that is not zero. The Originate
-// Timestamp is not compared, so servers that do not echo it still work.
-bool sntp_reply_usable(const sntp_packet& reply);
+// The client's checks of a reply (the sanity rules of RFC 4330), numbered in
+// the order they are made; the first that fails names the reason. The
+// Originate Timestamp is not compared, so servers that do not echo it still
+// work.
+enum class sntp_reply_check : int {
+    passed = 0,
+    not_server_reply = 1,    // mode neither server (4) nor broadcast (5)
+    kiss_o_death = 2,        // stratum 0: the server tells the client to go away
+    unsynchronised = 3,      // leap indicator 3: the server has no time itself
+    zero_transmit_time = 4,  // a Transmit Timestamp of zero carries no time
+};
+constexpr int sntp_reply_check_count = 4;
+
+sntp_reply_check check_sntp_reply(const sntp_packet& reply);
+// The reason a log line gives for a failed check ("kiss-o'-death"); empty
+// for `passed` and for a number outside the checks.
+const char* sntp_reply_check_reason(int check);
+
+// What an accepted reply says, with T1 (request sent) and T4 (reply
+// arrived) read from the local clock.
+struct sntp_reading {
+    std::int64_t offset = 0;           // server minus local, 2^-32 s
+    std::uint32_t server_seconds = 0;  // the Transmit Timestamp's seconds
+    filetime server_time = 0;          // the Transmit Timestamp as a filetime
+};
+// Checks the reply and, when it passes, reads it into `reading`.
+sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime t4, sntp_reading& reading);
+
+// The seconds since 1900 of a TIME reply of which `received` bytes came in
+// one piece; 0 (no answer) unless exactly four came and not all zero.
+std::uint32_t time_reply_seconds(const std::uint8_t (&reply)[time_reply_size], int received);
 
 }  // namespace orvane

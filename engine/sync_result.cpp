@@ -60,9 +60,7 @@ void log_correction(chronobel_state& state, const std::string& old_time) {
 void log_check(chronobel_state& state) {
     const settings_record& s = state.settings;
     if (!s.log_checks || s.log_disabled) return;
-    std::string message = state.ui_text(180);
-    message += ", ";
-    compose_result_text(state, message, result_after_check);
+    std::string message = operation_result_text(state, false);
     append_limited(message, state.ui_text(109));
     write_log_entry(state, message);
 }
@@ -86,8 +84,10 @@ std::string offset_seconds_text(std::int64_t offset) {
         ++seconds;
         digits = 0;
     }
+    // A tiny negative offset that rounds to nothing shows no sign.
+    const bool negative = offset < 0 && (seconds != 0 || digits != 0);
     char text[48];
-    std::snprintf(text, sizeof text, "%s%" PRIu64 ".%05" PRIu64, offset < 0 ? "-" : "", seconds, digits);
+    std::snprintf(text, sizeof text, "%s%" PRIu64 ".%05" PRIu64, negative ? "-" : "", seconds, digits);
     return text;
 }
 
@@ -124,6 +124,19 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
     }
     set_event(state.worker_event);
     return 0;
+}
+
+std::string operation_result_text(chronobel_state& state, bool correction) {
+    std::string text;
+    if (correction) {
+        if (state.engine.failed) return state.ui_text(198);
+        compose_result_text(state, text, result_after_correction);
+        return text;
+    }
+    text = state.ui_text(180);
+    text += ", ";
+    compose_result_text(state, text, result_after_check);
+    return text;
 }
 
 int apply_result(chronobel_state& state, bool correct) {
@@ -186,17 +199,11 @@ void complete_operation(chronobel_state& state) {
     if (state.correct_requested) {
         apply_result(state, true);
         if (e.date_range_enabled && e.date_range_auto_reset) reset_date_range(state);
-        std::string text;
-        if (!e.failed)
-            compose_result_text(state, text, result_after_correction);
-        else
-            text = state.ui_text(198);
+        const std::string text = operation_result_text(state, true);
         clock_runs = !e.failed;
         if (!service) state.view().set_text(control_status_line, text);
     } else {
-        std::string text = state.ui_text(180);
-        text += ", ";
-        compose_result_text(state, text, result_after_check);
+        const std::string text = operation_result_text(state, false);
         if (!service) state.view().set_text(control_status_line, text);
         apply_result(state, false);
     }

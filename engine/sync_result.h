@@ -19,6 +19,10 @@ int apply_result(chronobel_state& state, bool correct);
 // Appends the result description ("Time Corrected by 2.50000 Scs in 48ms")
 // to `text`, and wakes the worker.
 int compose_result_text(chronobel_state& state, std::string& text, result_text_mode mode);
+// The status line once an operation has its result: after a correction
+// (apply_result done) the result, or "Error setting Time Change Privileges"
+// when the clock refused; after a check "Time Checked, " and the difference.
+std::string operation_result_text(chronobel_state& state, bool correction);
 // Moves the accepted date range to about a month before and a year after now.
 void reset_date_range(chronobel_state& state);
 // The worker's handling of a query that reached phase 6.
@@ -31,7 +35,8 @@ extern std::atomic<std::uint8_t> server_clock_running;
 // Exact conversions behind the above, for tests.
 // An offset in 2^-32 s to 100 ns units, rounded to the nearest.
 std::int64_t offset_to_filetime_units(std::int64_t offset);
-// The offset's magnitude as seconds and five decimal digits, with its sign.
+// The offset's magnitude as seconds and five decimal digits, with its sign
+// (none when the digits shown are all zero).
 std::string offset_seconds_text(std::int64_t offset);
 // The user's offset (amount × unit) in 100 ns units; 0 for an unknown unit.
 std::int64_t user_offset_units(std::int32_t amount, std::int32_t multiplier);

@@ -1,10 +1,10 @@
 #include "engine/worker.h"
 #include <string>
-#include "core/auto_period.h"
 #include "core/socket_handover.h"
 #include "data/server_list.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/service_autosync.h"
 #include "engine/sync_result.h"
 #include "sys/sockets.h"
 #include "sys/clock.h"
@@ -22,8 +22,6 @@ namespace {
 
 std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
-// In tick_count64 ticks: periods of up to 99 days outlast a 32-bit count.
-std::uint64_t service_autosync_base = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
 std::atomic<operation_end_pause> end_pause{nullptr};
@@ -40,29 +38,6 @@ std::string clock_text(filetime local) {
 }
 
 void note_query_started() { query_start_tick = tick_count(); }
-
-void service_start_message(chronobel_state& state) {
-    settings_record& s = state.settings;
-    service_autosync_base = tick_count64();
-    s.autocheck_enabled = 0;
-    if (!s.autosync_enabled && !s.time_server_enabled) {
-        s.autosync_unit = 1;
-        s.autosync_count = 4;
-        s.autosync_enabled = 1;
-    }
-    std::string message = state.ui_text(207);
-    if (s.time_server_enabled) {
-        message += state.ui_text(102);
-        message += " ";
-    }
-    if (s.autosync_enabled) {
-        message += std::to_string(s.autosync_count);
-        message += state.ui_text(auto_unit_text(s.autosync_unit));
-        message += state.ui_text(100);
-    }
-    show_status(state, message.substr(0, 599));
-    status_refresh_ms = 30'000;
-}
 
 enum class step_shown { none, step, converting };
 
@@ -113,22 +88,6 @@ void running_pass(chronobel_state& state) {
     if (status_step == 5 && e.phase > 5) {
         complete_operation(state);
         end_operation(state);
-    }
-}
-
-void service_autosync(chronobel_state& state) {
-    const settings_record& s = state.settings;
-    if (state.due_period_ms == 0) {
-        state.due_period_ms = auto_period_ms(s.autosync_count, s.autosync_unit);
-        return;
-    }
-    const std::uint64_t now = tick_count64();
-    const auto elapsed = static_cast<std::int64_t>(now - service_autosync_base);
-    if (elapsed > state.due_period_ms.load()) {
-        service_autosync_base = now;
-        state.correct_requested = 1;
-        state.due_period_ms = 0;
-        start_operation(state);
     }
 }
 

@@ -1,9 +1,9 @@
 // The SNTP server: answers each 48-byte request on UDP port 123 with the
 // system clock, while the setting "Server" is on.
-#include <algorithm>
 #include <array>
 #include "platform/service_calls.h"
 #include "server/client_report.h"
+#include "server/request_gathering.h"
 #include "server/server_run.h"
 #include "server/servers.h"
 #include "server/sntp_reply.h"
@@ -15,8 +15,6 @@ namespace {
 
 constexpr char port_error_text[] = "SNTP Server Port Error; Restart in Admin mode or disable Windows Time service";
 constexpr int sntp_status_text = 111;  // "SNTP Server Chronobeled "
-// Datagrams a pass may spend gathering short ones into one request.
-constexpr int gathering_receives = 100;
 constexpr int request_size = static_cast<int>(sntp_packet_size);
 
 // The Windows Time service normally holds UDP port 123: it is stopped while
@@ -54,39 +52,6 @@ constexpr int batch_size = 32;
 // such as Winsock's report of an earlier reply that could not be
 // delivered, is retried at once.)
 constexpr std::uint32_t receive_error_pause_ms = 100;
-
-// Short datagrams are joined in order until 48 bytes have arrived; the
-// request is the one whose datagram completed them, and its sender gets the
-// reply. The gathering gives up (no reply) at a datagram longer than the
-// room left or empty, after 100 datagrams, or when the running query is
-// aborted while it gathers.
-class request_gathering {
-public:
-    // Takes the next datagram; true when it completed a request.
-    bool add(const datagram& d, bool query_aborted) {
-        if (gathered_ > 0 && query_aborted) restart();
-        const int room = request_size - gathered_;
-        if (d.length <= 0 || d.length > room) {
-            restart();
-            return false;
-        }
-        std::copy_n(d.bytes, d.length, request_.begin() + gathered_);
-        gathered_ += d.length;
-        if (gathered_ == request_size) {
-            restart();
-            return true;
-        }
-        if (++receives_ >= gathering_receives) restart();
-        return false;
-    }
-    void restart() { gathered_ = receives_ = 0; }
-    const sntp_packet& request() const { return request_; }
-
-private:
-    sntp_packet request_{};
-    int gathered_ = 0;
-    int receives_ = 0;
-};
 
 void serve(chronobel_state& state, const server_socket& socket) {
     client_reporter report(state, sntp_status_text, false);

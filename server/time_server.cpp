@@ -1,5 +1,6 @@
 // The TIME server (RFC 868): every client that connects to TCP port 37 gets
 // the seconds since 1900 as four bytes, and the connection is closed.
+#include <optional>
 #include "engine/sntp_packet.h"
 #include "server/client_report.h"
 #include "server/server_run.h"
@@ -32,7 +33,7 @@ void answer(socket_handle connection) {
     close_socket(connection);
 }
 
-void serve(chronobel_state& state, const server_socket& listener) {
+void serve(chronobel_state& state, const server_socket& listener, std::optional<server_presence>& presence) {
     client_reporter report(state, time_status_text, true);
     bool bound = false, listening = false;
     while (keeps_serving(state, listener)) {
@@ -40,6 +41,7 @@ void serve(chronobel_state& state, const server_socket& listener) {
             pause_while_serving(state, listener, listen_retry_ms);
             continue;
         }
+        if (!presence) presence.emplace(state, time_server_weight);
         ipv4_address client;
         const socket_handle connection = accept_connection(listener.handle(), &client);
         if (connection == no_socket) {
@@ -55,7 +57,9 @@ void serve(chronobel_state& state, const server_socket& listener) {
 }  // namespace
 
 void run_time_server(chronobel_state& state) {
-    server_presence presence(state, time_server_weight);
+    // Counted in server_state only once it listens: while its port is taken
+    // it serves no one, and "TIME Server Active" would say otherwise.
+    std::optional<server_presence> presence;
     winsock_use winsock(state.engine);
     if (!winsock.acquired()) return;
     server_socket listener(state.time_server_socket, socket_transport::tcp);
@@ -66,7 +70,7 @@ void run_time_server(chronobel_state& state) {
     // server). On Windows the option would let other programs share the port.
     set_reuse_address(listener.handle(), true);
 #endif
-    serve(state, listener);
+    serve(state, listener, presence);
 }
 
 }  // namespace orvane

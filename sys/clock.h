@@ -1,5 +1,5 @@
 // The system clock, the tick count and local time, behind one seam so that
-// tests can replace them with a test clock (see test_clock.h).
+// tests can put a clock of their own in front of the system's.
 #pragma once
 #include "sys/time_types.h"
 
@@ -22,5 +22,21 @@ void sleep_ms(std::uint32_t ms);
 // Sets the system clock (UTC). Returns false when the system refuses
 // (typically for want of the right to set the clock).
 bool set_system_time(const system_time& utc);
+
+// The seam: while a source is installed, every call above asks it instead of
+// the system. The programs never install one; tests do.
+class clock_source {
+public:
+    virtual ~clock_source() = default;
+    virtual filetime utc_now() = 0;
+    // Local time minus UTC at the given UTC instant, in 100 ns units.
+    virtual std::int64_t local_shift_at(filetime utc) = 0;
+    virtual std::uint32_t ticks() = 0;
+    virtual std::uint64_t ticks64() = 0;
+    virtual void sleep(std::uint32_t ms) = 0;
+    virtual bool set_utc(const system_time& utc) = 0;
+};
+// Installs `source` for the whole process (nullptr: the system's clock again).
+void install_clock_source(clock_source* source);
 
 }  // namespace orvane

@@ -1,4 +1,5 @@
 #include "sys/time_types.h"
+#include <cstdio>
 
 namespace orvane {
 namespace {
@@ -56,6 +57,14 @@ bool system_time_to_filetime(const system_time& st, filetime& out) {
                                st.minute * 60u + st.second;
     out = (secs * 1000 + st.milliseconds) * 10'000;
     return true;
+}
+
+std::string date_time_text(const system_time& t, bool with_milliseconds) {
+    char text[48];
+    int n = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour,
+                          t.minute, t.second);
+    if (with_milliseconds) std::snprintf(text + n, sizeof text - n, ".%03u", t.milliseconds);
+    return text;
 }
 
 }  // namespace orvane

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace orvane {
 
@@ -37,5 +38,10 @@ constexpr filetime make_filetime(std::uint32_t high, std::uint32_t low) {
 system_time filetime_to_system_time(filetime t);
 // Returns false for a record that names no valid date and time.
 bool system_time_to_filetime(const system_time& st, filetime& out);
+
+// "YYYY-MM-DD HH:MM:SS", with ".mmm" when asked: the one way the program
+// writes a date and time that is not for the user's locale (log, settings
+// text, dry run).
+std::string date_time_text(const system_time& t, bool with_milliseconds = false);
 
 }  // namespace orvane

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The native program's command line, end to end: settings as text, the data
-# directories, the quick check and the dry-run quick sync against a server on
-# 127.0.0.1. Runs without the right to set the clock.
+# The native program's command line, end to end: the usage, settings as text,
+# the data directories, the quick check and the dry-run quick sync against a
+# server on 127.0.0.1, also named on the command line. Runs without the right
+# to set the clock.
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -17,6 +18,17 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 mkdir -p "$work/prog"
 cp "$program" "$work/prog/chronobel"
 run() { (cd "$work" && "$work/prog/chronobel" "$@"); }
+
+# --help and any switch it does not know: the usage on standard error, exit 2,
+# and nothing else runs (no service, no settings saved).
+for unknown in --help /h /? /w -y - help; do
+  code=0
+  timeout 10 "$work/prog/chronobel" "$unknown" > "$work/out.txt" 2> "$work/err.txt" || code=$?
+  [ "$code" = 2 ] || fail "$unknown exited $code"
+  grep -q '^usage: chronobel ' "$work/err.txt" || fail "$unknown printed no usage: $(cat "$work/err.txt")"
+  [ ! -s "$work/out.txt" ] || fail "$unknown wrote to standard output: $(cat "$work/out.txt")"
+done
+[ ! -e "$work/prog/dSync.dat" ] || fail "the usage saved settings"
 
 # Settings: defaults listed by name; changes saved; bad input changes nothing.
 run /o > "$work/settings.txt"
@@ -64,6 +76,20 @@ would=$(date -u -d "$shown" +%s)
 run /o protocol=0
 run /n /q > "$work/time.txt" || fail "TIME quick sync failed"
 grep -Eq '^Time Corrected in [0-9]+ms$' "$work/time.txt" || fail "TIME text: $(cat "$work/time.txt")"
+
+# A host on the command line is asked instead of the configured server, and
+# not kept: here the configured one does not answer.
+run /o protocol=2 manual_a=127.0.0.2
+cp "$work/prog/dSync.dat" "$work/before-host.dat"
+run /c localhost > "$work/host.txt" || fail "check of a named host failed: $(cat "$work/host.txt")"
+grep -Eq '^Time Checked, Difference found as 2\.(4|5)[0-9]{4} Scs in [0-9]+ms$' "$work/host.txt" \
+  || fail "named host check text: $(cat "$work/host.txt")"
+run /n /q 127.0.0.1 > "$work/host.txt" || fail "sync from a named host failed: $(cat "$work/host.txt")"
+grep -Eq '^Time Corrected by 2\.(4|5)[0-9]{4} Scs in [0-9]+ms$' "$work/host.txt" \
+  || fail "named host sync text: $(cat "$work/host.txt")"
+cmp -s "$work/before-host.dat" "$work/prog/dSync.dat" || fail "the named host changed the settings file"
+if run /c 127.0.0.3 > "$work/host.txt"; then fail "a silent named host exited 0"; fi
+grep -qx 'Unable to sync from 127.0.0.3' "$work/host.txt" || fail "named host failure: $(cat "$work/host.txt")"
 
 # Nobody answers: exit 1 and the failure is printed.
 kill "$responder_pid"; wait "$responder_pid" 2>/dev/null || true; responder_pid=

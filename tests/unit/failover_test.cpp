@@ -9,7 +9,7 @@
 #include "support/worker_fixture.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "sys/threads.h"
 
 using namespace orvane;
@@ -163,4 +163,23 @@ TEST_F(failover_fixture, QuickSyncGoesOnceRoundTheListAndStopsAtTheFirstAnswer) 
     EXPECT_EQ(run_quick_sync(*state, true), 1);
     EXPECT_EQ(view.last_text(control_status_line), "Error setting Time Change Privileges");
     EXPECT_EQ(server.connections(), 3);
+}
+
+TEST_F(failover_fixture, QuickSyncAsksANamedHostAloneAndLogsWhyItsReplyWasRefused) {
+    // The named host, not the list's server, is asked, and sends a kiss-o'-death.
+    write_list({"127.0.0.2"});
+    sntp_responder named([](const byte_string& request) {
+        sntp_packet reply = sntp_server_reply(request, system_time_now(), system_time_now());
+        reply[sntp_stratum_at] = 0;
+        return byte_string(reply.begin(), reply.end());
+    });
+    state->engine.sntp_port = named.port();
+    state->engine.protocol = protocol_sntp;
+    state->engine.server_index = 0;
+    EXPECT_EQ(run_quick_sync(*state, false, "127.0.0.1"), 1);
+    EXPECT_EQ(view.texts(control_status_line), std::vector<std::string>{"Unable to sync from 127.0.0.1"});
+    EXPECT_EQ(named.requests().size(), 1u);
+    const std::string log = data.read("dLog.txt");
+    EXPECT_NE(log.find("  No response from 127.0.0.1 (kiss-o'-death)\r\n"), std::string::npos) << log;
+    EXPECT_EQ(state->engine.server_index, 0);
 }

@@ -64,24 +64,38 @@ TEST(QueryConversions, OffsetsAreWholeSecondsAndABinaryFraction) {
     const filetime far = E1900 + 2 * ntp_era_length;  // 2172
     EXPECT_EQ(sntp_offset(t, far, far, t), std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(sntp_offset(t, E1900, E1900, t), std::numeric_limits<std::int64_t>::min());
+    // A local clock in the year 30827 and a reply of 1900: the differences
+    // alone pass 63 bits.
+    const filetime clock_30827 = 0x7FFF'35F4'F06C'8000ULL;
+    EXPECT_EQ(sntp_offset(clock_30827, E1900, E1900, clock_30827), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(sntp_offset(0, clock_30827, clock_30827, 0), std::numeric_limits<std::int64_t>::max());
 }
 
-TEST(QueryConversions, ReplySanityRules) {
+TEST(QueryConversions, ReplyChecksAreMadeInOrderAndNamed) {
     sntp_packet reply{};
     reply[0] = 0x1C;
     reply[sntp_stratum_at] = 1;
     write_timestamp(reply, sntp_transmit_at, {0, 1});  // only the fraction: not zero
-    EXPECT_TRUE(sntp_reply_usable(reply));
+    EXPECT_EQ(check_sntp_reply(reply), sntp_reply_check::passed);
     EXPECT_EQ(sntp_mode(reply), sntp_mode_server);
     EXPECT_EQ(sntp_version(reply), 3);
-    sntp_packet spoiled = reply;
-    spoiled[sntp_stratum_at] = 0;
-    EXPECT_FALSE(sntp_reply_usable(spoiled));
-    spoiled = reply;
-    spoiled[0] = 0xDC;  // leap indicator 3
-    EXPECT_EQ(sntp_leap_indicator(spoiled), sntp_leap_unsynchronised);
-    EXPECT_FALSE(sntp_reply_usable(spoiled));
-    spoiled = reply;
-    write_timestamp(spoiled, sntp_transmit_at, {});
-    EXPECT_FALSE(sntp_reply_usable(spoiled));
+    // Broken every way at once, a reply names the first check it fails.
+    sntp_packet spoiled{};
+    spoiled[0] = 0xDB;  // leap indicator 3, client mode; stratum 0, transmit zero
+    EXPECT_EQ(check_sntp_reply(spoiled), sntp_reply_check::not_server_reply);
+    spoiled[0] = 0xDC;
+    EXPECT_EQ(check_sntp_reply(spoiled), sntp_reply_check::kiss_o_death);
+    spoiled[sntp_stratum_at] = 2;
+    EXPECT_EQ(check_sntp_reply(spoiled), sntp_reply_check::unsynchronised);
+    spoiled[0] = 0x1C;
+    EXPECT_EQ(check_sntp_reply(spoiled), sntp_reply_check::zero_transmit_time);
+    EXPECT_STREQ(sntp_reply_check_reason(0), "");
+    EXPECT_STREQ(sntp_reply_check_reason(2), "kiss-o'-death");
+    EXPECT_STREQ(sntp_reply_check_reason(5), "");
+    EXPECT_STREQ(sntp_reply_check_reason(-1), "");
+    // A TIME reply is four bytes in one piece, not all zero.
+    const std::uint8_t time_reply[time_reply_size] = {0xE1, 0xB7, 0x08, 0x40};
+    EXPECT_EQ(time_reply_seconds(time_reply, 4), 3'786'868'800u);
+    EXPECT_EQ(time_reply_seconds(time_reply, 3), 0u);
+    EXPECT_EQ(time_reply_seconds(time_reply, -1), 0u);
 }

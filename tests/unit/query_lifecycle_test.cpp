@@ -72,6 +72,9 @@ TEST(QueryLifecycle, OutcomeIsNeverSeenBeforeTheThreadIsDone) {
     });
     for (int i = 0; i < 40; ++i) {
         q.engine.time_port = i % 2 ? good.port() : bad.port();
+        // A new generation before the start: a watcher that read the last
+        // query's outcome and then this one's busy does not count it.
+        ++generation;
         q.start();
         ASSERT_TRUE(q.join());
         // Counted once the outcome is cleared: a watcher that saw this

@@ -8,7 +8,7 @@
 #include "engine/sntp_packet.h"
 #include "support/loopback_servers.h"
 #include "support/query_harness.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using namespace orvane::testing;
@@ -108,23 +108,23 @@ TEST(QuerySntp, RequestTimeIsReadRightBeforeTheSend) {
     EXPECT_EQ((std::int64_t{v.seconds} << 32) | v.fraction, request_originate_value(later));
 }
 
-TEST(QuerySntp, RepliesThatBreakTheClientRulesFail) {
+TEST(QuerySntp, RepliesThatBreakTheClientRulesFailWithTheirReason) {
     struct rule_case {
         const char* what;
         void (*spoil)(sntp_packet&);
-        bool usable;
+        const char* reason;  // empty: usable
     };
     const rule_case cases[] = {
-        {"client mode", [](sntp_packet& p) { p[0] = 0x1B; }, false},
-        {"mode 0", [](sntp_packet& p) { p[0] = 0x18; }, false},
-        {"mode 6", [](sntp_packet& p) { p[0] = 0x1E; }, false},
-        {"stratum 0 (kiss-o'-death)", [](sntp_packet& p) { p[1] = 0; }, false},
-        {"leap indicator 3", [](sntp_packet& p) { p[0] |= 0xC0; }, false},
-        {"zero transmit time", [](sntp_packet& p) { write_timestamp(p, sntp_transmit_at, {}); }, false},
-        {"broadcast mode", [](sntp_packet& p) { p[0] = 0x1D; }, true},
-        {"leap indicator 1", [](sntp_packet& p) { p[0] |= 0x40; }, true},
-        {"version 4, stratum 15", [](sntp_packet& p) { p[0] = 0x24; p[1] = 15; }, true},
-        {"originate not echoed", [](sntp_packet& p) { write_timestamp(p, sntp_originate_at, {1, 2}); }, true},
+        {"client mode", [](sntp_packet& p) { p[0] = 0x1B; }, "not a server reply"},
+        {"mode 0", [](sntp_packet& p) { p[0] = 0x18; }, "not a server reply"},
+        {"mode 6", [](sntp_packet& p) { p[0] = 0x1E; }, "not a server reply"},
+        {"stratum 0", [](sntp_packet& p) { p[1] = 0; }, "kiss-o'-death"},
+        {"leap indicator 3", [](sntp_packet& p) { p[0] |= 0xC0; }, "unsynchronised server"},
+        {"zero transmit time", [](sntp_packet& p) { write_timestamp(p, sntp_transmit_at, {}); }, "zero transmit time"},
+        {"broadcast mode", [](sntp_packet& p) { p[0] = 0x1D; }, ""},
+        {"leap indicator 1", [](sntp_packet& p) { p[0] |= 0x40; }, ""},
+        {"version 4, stratum 15", [](sntp_packet& p) { p[0] = 0x24; p[1] = 15; }, ""},
+        {"originate not echoed", [](sntp_packet& p) { write_timestamp(p, sntp_originate_at, {1, 2}); }, ""},
     };
     scoped_test_clock clock;
     clock.clock.freeze_at(noon_2020);
@@ -135,9 +135,12 @@ TEST(QuerySntp, RepliesThatBreakTheClientRulesFail) {
             return bytes_of(reply);
         });
         sntp_query q(server);
-        EXPECT_EQ(q.run(), c.usable ? query_ok : query_socket_error) << c.what;
-        EXPECT_EQ(q.engine.failed.load(), c.usable ? 0 : 1) << c.what;
-        EXPECT_EQ(q.engine.phase.load(), c.usable ? phase_result_valid : phase_awaiting_reply) << c.what;
+        const bool usable = *c.reason == '\0';
+        // To callers a refused reply stays a socket error; the reason is the engine's.
+        EXPECT_EQ(q.run(), usable ? query_ok : query_socket_error) << c.what;
+        EXPECT_EQ(q.engine.failed.load(), usable ? 0 : 1) << c.what;
+        EXPECT_EQ(q.engine.phase.load(), usable ? phase_result_valid : phase_awaiting_reply) << c.what;
+        EXPECT_STREQ(sntp_reply_check_reason(q.engine.reply_check.load()), c.reason) << c.what;
     }
 }
 

@@ -5,7 +5,7 @@
 #include "support/query_harness.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using namespace orvane::testing;

@@ -4,8 +4,8 @@
 #include "core/settings_file.h"
 #include "core/state.h"
 #include "support/temp_dir.h"
+#include "support/test_clock.h"
 #include "sys/files.h"
-#include "sys/test_clock.h"
 #include <unistd.h>
 
 using namespace orvane;
@@ -173,8 +173,38 @@ TEST_F(settings_fixture, DamagedValuesAreMadeSafe) {
     EXPECT_EQ(s.tray, 1);
     EXPECT_EQ(s.minor, 1);
     EXPECT_EQ(state.engine.date_range_enabled, 1);
-    EXPECT_EQ(state.engine.manual_a, std::string(32, 'a'));
+    EXPECT_EQ(state.engine.manual_a, std::string(31, 'a'));  // what the field holds
     EXPECT_EQ(state.engine.manual_b, "1.2.3.4");
+}
+
+TEST_F(settings_fixture, ADamagedDateRangeLoadsAsTheDefaultRange) {
+    scoped_test_clock guard;
+    guard.clock.freeze_at(E1900 + 3'786'868'800ULL * 10'000'000);  // 2020-01-01 12:00 UTC
+    query_engine defaults;
+    set_default_date_range(defaults);
+    const std::uint32_t later[2] = {5, 0x01D6'0000}, earlier[2] = {7, 0x01D5'0000}, zero[2] = {0, 0};
+    struct range_case {
+        const char* what;
+        const std::uint32_t *after, *before;
+        bool kept;
+    };
+    const range_case cases[] = {
+        {"before ahead of after", later, earlier, false},
+        {"zero after", zero, later, false},
+        {"zero before", earlier, zero, false},
+        {"a range of one instant", later, later, true},
+        {"an ordinary range", earlier, later, true},
+    };
+    for (const range_case& c : cases) {
+        write_record([&c](settings_record& r) {
+            std::memcpy(r.saved_date_after, c.after, 8);
+            std::memcpy(r.saved_date_before, c.before, 8);
+        });
+        load_settings(state);
+        EXPECT_EQ(state.engine.date_after, c.kept ? make_filetime(c.after[1], c.after[0]) : defaults.date_after) << c.what;
+        EXPECT_EQ(state.engine.date_before, c.kept ? make_filetime(c.before[1], c.before[0]) : defaults.date_before)
+            << c.what;
+    }
 }
 
 TEST_F(settings_fixture, UnwritableDirectorySavesNothingAndDoesNotFail) {

@@ -15,7 +15,7 @@
 #include "server/servers.h"
 #include "server/sntp_reply.h"
 #include "support/server_fixture.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using namespace orvane::testing;

@@ -4,7 +4,7 @@
 #include "engine/sync_result.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 
 using namespace orvane;
 using orvane::testing::recording_view;
@@ -110,6 +110,9 @@ TEST_F(result_fixture, OffsetsShowTheirSignAndFiveDecimals) {
     EXPECT_EQ(offset_seconds_text(std::int64_t{100} << 32), "100.00000");
     EXPECT_EQ(offset_seconds_text(0xFFFFFFFFLL), "1.00000");  // rounds up into the next second
     EXPECT_EQ(offset_seconds_text(42950), "0.00001");
+    EXPECT_EQ(offset_seconds_text(-1), "0.00000");  // no sign on what shows as nothing
+    EXPECT_EQ(offset_seconds_text(-21474), "0.00000");
+    EXPECT_EQ(offset_seconds_text(-21475), "-0.00001");
     EXPECT_EQ(offset_seconds_text(INT64_MIN), "-2147483648.00000");
     EXPECT_EQ(offset_to_filetime_units(std::int64_t{100} << 32), 100 * 10'000'000LL);
     EXPECT_EQ(offset_to_filetime_units(-(std::int64_t{1} << 31)), -5'000'000LL);

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include "sys/clock.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "sys/time_types.h"
 
 using namespace orvane;

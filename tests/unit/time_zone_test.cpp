@@ -6,7 +6,7 @@
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
 #include "support/test_zone.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "ui/time_zone_check.h"
 #include "ui/time_zone_text.h"
 

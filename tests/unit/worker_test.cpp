@@ -10,7 +10,7 @@
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
 #include "sys/clock.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "sys/threads.h"
 #include "ui/countdown.h"
 

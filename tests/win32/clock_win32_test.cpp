@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "sys/clock.h"
-#include "sys/test_clock.h"
+#include "support/test_clock.h"
 #include "sys/timezone.h"
 
 using namespace orvane;

@@ -1,15 +1,16 @@
-// A replacement for the clock seam in tests: time and ticks follow the real
-// clock shifted by a chosen amount (or stand still), and every attempt to set
-// the clock is recorded instead of reaching the system.
+// A clock for tests, installed in front of the system's (sys/clock.h): time
+// and ticks follow the real clock shifted by a chosen amount (or stand
+// still), and every attempt to set the clock is recorded instead of reaching
+// the system.
 #pragma once
 #include <atomic>
 #include <mutex>
 #include <vector>
-#include "sys/time_types.h"
+#include "sys/clock.h"
 
 namespace orvane {
 
-struct test_clock {
+struct test_clock final : clock_source {
     // When non-zero, the time stands still at this value; otherwise the real
     // clock plus `utc_shift` (100 ns units, may be negative).
     std::atomic<filetime> frozen_utc{0};
@@ -34,11 +35,17 @@ struct test_clock {
         std::lock_guard<std::mutex> lock(sets_mutex);
         return sets;
     }
+
+    filetime utc_now() override;
+    std::int64_t local_shift_at(filetime utc) override;
+    std::uint32_t ticks() override;
+    std::uint64_t ticks64() override;
+    void sleep(std::uint32_t ms) override;
+    bool set_utc(const system_time& utc) override;
 };
 
 // Installs `clock` for the whole process (nullptr restores the real clock).
-void install_test_clock(test_clock* clock);
-test_clock* installed_test_clock();
+inline void install_test_clock(test_clock* clock) { install_clock_source(clock); }
 
 // Scoped installation for a test body.
 struct scoped_test_clock {

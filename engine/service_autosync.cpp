@@ -1,0 +1,55 @@
+#include "engine/service_autosync.h"
+#include <string>
+#include "core/auto_period.h"
+#include "engine/worker.h"
+#include "sys/clock.h"
+
+namespace orvane {
+namespace {
+
+// The tick at which the running period began; only the worker thread uses it.
+// In tick_count64 ticks: periods of up to 99 days outlast a 32-bit count.
+std::uint64_t service_autosync_base = 0;
+
+}  // namespace
+
+void service_start_message(chronobel_state& state) {
+    settings_record& s = state.settings;
+    service_autosync_base = tick_count64();
+    s.autocheck_enabled = 0;
+    if (!s.autosync_enabled && !s.time_server_enabled) {
+        s.autosync_unit = 1;
+        s.autosync_count = 4;
+        s.autosync_enabled = 1;
+    }
+    std::string message = state.ui_text(207);
+    if (s.time_server_enabled) {
+        message += state.ui_text(102);
+        message += " ";
+    }
+    if (s.autosync_enabled) {
+        message += std::to_string(s.autosync_count);
+        message += state.ui_text(auto_unit_text(s.autosync_unit));
+        message += state.ui_text(100);
+    }
+    state.view().set_text(control_status_line, message.substr(0, 599));
+    status_refresh_ms = 30'000;
+}
+
+void service_autosync(chronobel_state& state) {
+    const settings_record& s = state.settings;
+    if (state.due_period_ms == 0) {
+        state.due_period_ms = auto_period_ms(s.autosync_count, s.autosync_unit);
+        return;
+    }
+    const std::uint64_t now = tick_count64();
+    const auto elapsed = static_cast<std::int64_t>(now - service_autosync_base);
+    if (elapsed > state.due_period_ms.load()) {
+        service_autosync_base = now;
+        state.correct_requested = 1;
+        state.due_period_ms = 0;
+        start_operation(state);
+    }
+}
+
+}  // namespace orvane
