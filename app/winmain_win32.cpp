@@ -12,6 +12,8 @@
 #include "platform/privilege.h"
 #include "platform/service_control_win32.h"
 #include "platform/service_win32.h"
+#include "platform/startup_win32.h"
+#include "sys/files.h"
 #include "resources/resource_ids.h"
 #include "sys/win32/owned_handle.h"
 #include "ui/main_window_win32.h"
@@ -115,7 +117,11 @@ int init_program(HINSTANCE instance, const wchar_t* command_line) {
     chronobel_state& state = *g_state;
     time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
     init_instance(state, instance);
+    const bool first_start = !file_exists(state.data_dir() + L"dSync.dat");
     load_data_files(state);
+    // A start at log-on that the installer registered is the user's choice:
+    // the first start keeps it instead of deleting it at the first save.
+    if (first_start) adopt_start_registration(state);
     handle_switches(state, command_line);
     set_worker_starter([](chronobel_state& s) { start_worker(s); });
     register_window_classes(state);

@@ -1,5 +1,6 @@
 #include "platform/startup_win32.h"
 #include "core/paths.h"
+#include <cwctype>
 #include "core/settings_file.h"
 #include "engine/log.h"
 #include "platform/registry_win32.h"
@@ -61,6 +62,20 @@ std::wstring run_value_text(const std::wstring& program_path, int on_windows_sta
     std::wstring text = L"\"" + program_path + L"\"";
     if (on_windows_start == 2) text += L" /q";
     return text;
+}
+
+void adopt_start_registration(chronobel_state& state, const startup_places& places) {
+    std::wstring value;
+    if (read_registry_string(places.run_hive, places.run_key, state.exe_name, value) != registry_done) return;
+    // Paths on Windows are the same in any case.
+    auto lower = [](std::wstring text) {
+        for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+        return text;
+    };
+    if (state.program_path.full.empty() || lower(value).find(lower(state.program_path.full)) == std::wstring::npos) return;
+    const std::wstring quick = L" /q";
+    const bool sync_then_exit = value.size() >= quick.size() && value.compare(value.size() - quick.size(), quick.size(), quick) == 0;
+    state.settings.on_windows_start = sync_then_exit ? 2 : 1;
 }
 
 bool save_settings_and_startup(chronobel_state& state, const startup_places& places) {

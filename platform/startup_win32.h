@@ -30,6 +30,11 @@ struct startup_places {
 // Returns false when the settings in data_dir could not be saved.
 bool save_settings_and_startup(chronobel_state& state, const startup_places& places = {});
 
+// Sets "On Windows start" from a Run value that already names this program
+// (1, or 2 when it ends in " /q"); used at a first start, before any settings
+// were saved, so that a start at log-on chosen at installation stays.
+void adopt_start_registration(chronobel_state& state, const startup_places& places = {});
+
 // The Run value for a program at `program_path`: the path in double quotes,
 // so that a path with blanks cannot be read as a shorter program's, and
 // " /q" for "Auto Start, Sync, then Exit".

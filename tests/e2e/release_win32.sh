@@ -40,6 +40,7 @@ release_expect_version "$install_dir/Chronobel.exe"
 shortcut="$release_drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Chronobel.lnk"
 [ -f "$shortcut" ] || e2e_fail "no Start-menu shortcut"
 program='C:\Program Files\Chronobel\Chronobel.exe'
+e2e_program_windows_path=$program
 [ "$(release_reg "$release_uninstall_key" DisplayName)" = Chronobel ] || e2e_fail "no uninstall entry"
 [ "$(release_reg "$release_uninstall_key" DisplayVersion)" = "$release_version" ] || e2e_fail "uninstall entry: wrong version"
 [ "$(release_reg "$release_uninstall_key" Publisher)" = Orvane ] || e2e_fail "uninstall entry: wrong publisher"

@@ -30,6 +30,7 @@ release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.
 ! release_reg "$release_run_key" Chronobel.exe >/dev/null || e2e_fail "start at log-on without being asked"
 
 program_dir='C:\Program Files (x86)\Chronobel'
+e2e_program_windows_path="$program_dir\Chronobel.exe"
 (cd "$e2e_work" && exec wine "$program_dir\\Chronobel.exe") >"$e2e_work/program.log" 2>&1 &
 e2e_program=$!
 e2e_pids+=("$e2e_program")
