@@ -3,6 +3,7 @@
 set(shared_unit_dir ${CMAKE_CURRENT_LIST_DIR}/../unit)
 set(shared_unit_tests
   ${shared_unit_dir}/query_time_test.cpp ${shared_unit_dir}/query_sntp_test.cpp
-  ${shared_unit_dir}/query_lifecycle_test.cpp ${shared_unit_dir}/query_conversions_test.cpp)
+  ${shared_unit_dir}/query_lifecycle_test.cpp ${shared_unit_dir}/query_conversions_test.cpp
+  ${shared_unit_dir}/server_scan_test.cpp)
 set(shared_unit_support
   ${shared_unit_dir}/support/loopback_servers.cpp ${shared_unit_dir}/support/query_harness.cpp)
