@@ -15,6 +15,7 @@
 #include "resources/resource_ids.h"
 #include "sys/win32/owned_handle.h"
 #include "ui/main_window_win32.h"
+#include "ui/scan_window_win32.h"
 
 using namespace orvane;
 
@@ -107,14 +108,6 @@ void register_window_classes(const chronobel_state& state) {
     scan_class.cbWndExtra = 0;
     scan_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     register_class(scan_class, L"ChronobelScan");
-}
-
-// Background threads write the window through this view; it is never
-// destroyed, so a thread still running at the end never meets a dead one.
-void attach_main_window(chronobel_state& state, HWND window) {
-    state.main_window = window;
-    static win32_main_view* const view = new win32_main_view(state, window);
-    state.set_view(view);
 }
 
 int init_program(HINSTANCE instance, const wchar_t* command_line) {

@@ -34,6 +34,12 @@ public:
     // The window (or its stand-in) that background threads write to.
     main_view& view() const { return *view_; }
     void set_view(main_view* view) { view_ = view ? view : &null_view_; }
+    // Makes `view` the one in force and keeps it as long as the state, so
+    // that it outlives every thread that may write to it.
+    void adopt_view(std::unique_ptr<main_view> view) {
+        owned_view_ = std::move(view);
+        set_view(owned_view_.get());
+    }
     // UI string n of the table in force (the empty string before any load).
     const char* ui_text(int n) const;
     // Makes `table` the one in force. Tables once published stay alive until
@@ -79,6 +85,7 @@ public:
 private:
     null_view null_view_;
     std::vector<std::unique_ptr<ui_table>> ui_tables_;
+    std::unique_ptr<main_view> owned_view_;
     main_view* view_ = &null_view_;
 };
 

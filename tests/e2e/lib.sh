@@ -48,19 +48,29 @@ e2e_prepare() {
   e2e_probe="$build/tests/win32/window_probe.exe"
   [ -f "$e2e_probe" ] || e2e_fail "no $e2e_probe"
   e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/chronobel-e2e-XXXXXX")
-  cp "$build/Chronobel.exe" "$e2e_work/"
+  e2e_use_program_dir "$e2e_work"
+  cp "$build/Chronobel.exe" "$e2e_program_dir/"
 }
 
-# e2e_start_program [SWITCHES...]: starts Chronobel.exe in $e2e_work; its
+# e2e_use_program_dir DIR: Chronobel.exe runs from DIR (made if missing); the
+# probe then looks only at the window of a program started from there.
+e2e_use_program_dir() {
+  e2e_program_dir=$1
+  mkdir -p "$e2e_program_dir"
+  # Wine shows the Unix file system as drive Z:.
+  e2e_program_windows_path="Z:$(printf '%s' "$e2e_program_dir/Chronobel.exe" | tr / '\\')"
+}
+
+# e2e_start_program [SWITCHES...]: starts Chronobel.exe in $e2e_program_dir; its
 # pid is $e2e_program.
 e2e_start_program() {
-  (cd "$e2e_work" && exec wine Chronobel.exe "$@") >"$e2e_work/program.log" 2>&1 &
+  (cd "$e2e_program_dir" && exec wine Chronobel.exe "$@") >"$e2e_work/program.log" 2>&1 &
   e2e_program=$!
   e2e_pids+=("$e2e_program")
 }
 
-# e2e_probe_run ARGS...: runs the window probe.
-e2e_probe_run() { wine "$e2e_probe" "$@"; }
+# e2e_probe_run ARGS...: runs the window probe on this test's program.
+e2e_probe_run() { wine "$e2e_probe" --program "$e2e_program_windows_path" "$@"; }
 
 # e2e_await_window shown|wait SECONDS: asks the probe in short turns until the
 # window is there, and gives up at once when the program has ended.

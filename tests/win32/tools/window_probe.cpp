@@ -1,4 +1,8 @@
 // Looks at Chronobel's main window from outside, as a person would:
+//   window_probe [--program PATH] VERB ...
+// With --program, only the window of a process started from PATH (a Windows
+// path) counts: tests that run side by side then never touch each other's
+// program.
 //   window_probe wait SECONDS     waits for a window of class "Chronobel" and
 //                                 prints its title
 //   window_probe shown SECONDS    the same, and waits until it is shown
@@ -16,6 +20,8 @@
 namespace {
 
 const wchar_t main_window_class[] = L"Chronobel";
+// The program whose window counts; empty: any.
+std::wstring g_program;
 
 std::string utf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -57,7 +63,30 @@ BOOL CALLBACK print_control(HWND control, LPARAM) {
     return TRUE;
 }
 
-HWND find_main_window() { return FindWindowW(main_window_class, nullptr); }
+std::wstring image_of(DWORD process_id) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (!process) return {};
+    wchar_t path[1024] = {};
+    DWORD size = std::size(path);
+    const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return ok ? std::wstring(path, size) : std::wstring();
+}
+
+BOOL CALLBACK pick_window(HWND window, LPARAM found) {
+    if (_wcsicmp(class_of(window).c_str(), main_window_class) != 0) return TRUE;
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+HWND find_main_window() {
+    HWND found = nullptr;
+    EnumWindows(pick_window, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 int wait_for_window(int seconds, bool shown) {
     for (int waited_ms = 0; waited_ms <= seconds * 1000; waited_ms += 200) {
@@ -73,6 +102,11 @@ int wait_for_window(int seconds, bool shown) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc > 2 && std::wstring(argv[1]) == L"--program") {
+        g_program = argv[2];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 2) return 2;
     const std::wstring verb = argv[1];
     if (verb == L"wait" || verb == L"shown") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30, verb == L"shown");

@@ -1,0 +1,161 @@
+// The main window's view and the window helpers, on a real dialog 1700 in
+// this process: background threads never wait for the window, the window
+// gets one notification however much is written, the latest texts win, and a
+// control keeps one tooltip whose text is replaced.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include "core/state.h"
+#include "resources/resource_ids.h"
+#include "ui/main_view_win32.h"
+#include "ui/win32/controls_win32.h"
+#include "ui/win32/tooltips_win32.h"
+
+using namespace orvane;
+
+namespace {
+
+posting_view* g_view = nullptr;
+
+LRESULT CALLBACK test_main_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == view_changed_message && g_view) {
+        g_view->apply();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+class MainViewWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof window_class;
+        window_class.lpfnWndProc = test_main_proc;
+        window_class.cbWndExtra = DLGWINDOWEXTRA;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"Chronobel";
+        RegisterClassExW(&window_class);
+        state.h_instance = GetModuleHandleW(nullptr);
+        state.tooltip_window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                               GetModuleHandleW(nullptr), nullptr);
+        auto table = std::make_unique<ui_table>();
+        std::strcpy(table->bytes + 0 * ui_slot_size, "Check it");
+        std::strcpy(table->bytes + 1 * ui_slot_size, "Correct it");
+        std::strcpy(table->bytes + 123 * ui_slot_size, "first tip");
+        state.publish_ui_table(std::move(table));
+        window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr, nullptr, 0);
+        ASSERT_NE(window, nullptr);
+        view = std::make_unique<posting_view>(state);
+        view->attach(window);
+        g_view = view.get();
+    }
+    void TearDown() override {
+        g_view = nullptr;
+        if (window) DestroyWindow(window);
+        DestroyWindow(static_cast<HWND>(state.tooltip_window));
+        UnregisterClassW(L"Chronobel", GetModuleHandleW(nullptr));
+    }
+
+    // Takes every waiting notification out of the queue; returns how many.
+    int take_notifications() {
+        int count = 0;
+        MSG message;
+        while (PeekMessageW(&message, window, view_changed_message, view_changed_message, PM_REMOVE)) ++count;
+        return count;
+    }
+    std::string text_of(int control) {
+        char text[200] = {};
+        GetDlgItemTextA(window, control, text, sizeof text);
+        return text;
+    }
+    int tool_count() {
+        return static_cast<int>(SendMessageW(static_cast<HWND>(state.tooltip_window), TTM_GETTOOLCOUNT, 0, 0));
+    }
+    std::string tooltip_of(int control) {
+        char text[1024] = {};
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = GetDlgItem(window, control);
+        tool.uId = reinterpret_cast<UINT_PTR>(tool.hwnd);
+        tool.lpszText = text;
+        SendMessageA(static_cast<HWND>(state.tooltip_window), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        return text;
+    }
+
+    chronobel_state state;
+    HWND window = nullptr;
+    std::unique_ptr<posting_view> view;
+};
+
+}  // namespace
+
+TEST_F(MainViewWindow, BackgroundWritesNeverWaitAndTheWindowAppliesTheLatestOnce) {
+    // The window thread does not look at its messages while another thread
+    // writes: a send would wait for it for good, a post does not.
+    auto writer = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 2000; ++i) {
+            view->set_text(IDC_STATUS_LINE, "status " + std::to_string(i));
+            view->enable(IDC_CORRECT_BUTTON, i % 2 == 0);
+            view->set_tooltip(IDC_CHECK_BUTTON, "tip " + std::to_string(i));
+        }
+        view->set_title("Chronobel (UTC)");
+    });
+    ASSERT_EQ(writer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(text_of(IDC_STATUS_LINE), "");
+    EXPECT_EQ(take_notifications(), 1);
+
+    view->apply();
+    EXPECT_EQ(text_of(IDC_STATUS_LINE), "status 1999");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_CORRECT_BUTTON)));
+    EXPECT_EQ(tooltip_of(IDC_CHECK_BUTTON), "tip 1999");
+    EXPECT_EQ(tool_count(), 1);
+    char title[100] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Chronobel (UTC)");
+
+    // After applying, the next change asks again, once.
+    view->set_text(IDC_LOCAL_TIME, "12:00:00");
+    view->set_text(IDC_LOCAL_TIME, "12:00:01");
+    EXPECT_EQ(take_notifications(), 1);
+    view->apply();
+    EXPECT_EQ(text_of(IDC_LOCAL_TIME), "12:00:01");
+
+    // Once the window is gone, the view keeps and posts nothing.
+    view->detach();
+    view->set_text(IDC_STATUS_LINE, "too late");
+    view->post_command(2031);
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, window, 0, 0, PM_REMOVE | PM_NOYIELD) &&
+                 (message.message == view_changed_message || message.message == WM_COMMAND));
+    view->apply();
+    EXPECT_EQ(text_of(IDC_STATUS_LINE), "status 1999");
+}
+
+TEST_F(MainViewWindow, CaptionsComeFromTheTableAndEachControlKeepsOneTooltip) {
+    constexpr ui_text_pair captions[] = {{0, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
+    apply_captions(state, window, captions);
+    EXPECT_EQ(text_of(IDC_CHECK_BUTTON), "Check it");
+    EXPECT_EQ(text_of(IDC_CORRECT_BUTTON), "Correct it");
+
+    constexpr ui_text_pair tips[] = {{123, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
+    add_tooltips(state, window, tips);
+    EXPECT_EQ(tool_count(), 2);
+    EXPECT_EQ(tooltip_of(IDC_CHECK_BUTTON), "first tip");
+    // An operation a minute for a day would otherwise add thousands of tools.
+    for (int i = 0; i < 500; ++i) add_tooltip(IDC_CHECK_BUTTON, i % 2 ? "Check the time" : "Cancel", state, window);
+    EXPECT_EQ(tool_count(), 2);
+    EXPECT_EQ(tooltip_of(IDC_CHECK_BUTTON), "Check the time");
+    EXPECT_EQ(tooltip_of(IDC_CORRECT_BUTTON), "Correct it");
+
+    enable_control(window, IDC_OPTIONS_BUTTON, false);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_OPTIONS_BUTTON)));
+    enable_control(window, IDC_OPTIONS_BUTTON, true);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_OPTIONS_BUTTON)));
+}
