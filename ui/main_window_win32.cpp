@@ -5,6 +5,7 @@
 #include "resources/resource_ids.h"
 #include "sys/threads.h"
 #include "ui/main_view_win32.h"
+#include "ui/options_sheet_win32.h"
 #include "ui/text_table.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"
@@ -107,6 +108,12 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
             }
             if (wparam == control_check_button || wparam == control_correct_button)
                 return on_operation_button(*g_state, wparam);
+            if (wparam == control_options_button) {
+                if (options_sheet_open) return 0;  // one sheet at a time
+                open_options_sheet(*g_state, window);
+                set_event(g_state->worker_event);
+                return 1;
+            }
             return 0;
         case WM_CLOSE:
             end_program(window, *g_state);

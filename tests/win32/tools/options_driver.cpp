@@ -14,7 +14,8 @@
 //   answer TITLE ok|cancel SECONDS   answers the message box titled TITLE
 //   show ID                  prints: id, enabled, checked, selection, text
 //   ok | cancel              presses the sheet's OK or Cancel button
-//   wait-window CLASS TITLE SECONDS  waits for a top-level window
+//   wait-window CLASS "TITLE" SECONDS  waits for a top-level window ("" for any title)
+//   wait-gone CLASS SECONDS  waits until no window of that class is left
 //   rows                     prints the scan window's rows, cells tab-separated
 //   close-window CLASS       posts WM_CLOSE to that window
 //   kill-window CLASS        ends the process that owns that window (by its id)
@@ -96,6 +97,9 @@ HWND control(int id) {
     if (!c) fail("no control " + std::to_string(id) + " on this page");
     return c;
 }
+
+// What a wait for something to go returns once it has gone.
+const HWND gone = reinterpret_cast<HWND>(1);
 
 template <typename Found>
 HWND wait_for(int seconds, Found found) {
@@ -216,7 +220,7 @@ void run(const std::string& line) {
         HWND box = wait_for(seconds, [&] { return find_window(L"#32770", title); });
         if (!box) fail("no message box titled " + title);
         PostMessageW(box, WM_COMMAND, button == "ok" ? IDOK : IDCANCEL, 0);
-        if (!wait_for(seconds, [&]() -> HWND { return IsWindow(box) ? nullptr : HWND_DESKTOP; }))
+        if (!wait_for(seconds, [&]() -> HWND { return IsWindow(box) ? nullptr : gone; }))
             fail("the message box stayed");
     } else if (verb == "show") {
         words >> id;
@@ -235,6 +239,12 @@ void run(const std::string& line) {
         words >> class_name >> std::quoted(title) >> seconds;
         if (!wait_for(seconds, [&] { return find_window(wide(class_name), title); }))
             fail("no window " + class_name + " \"" + title + "\"");
+    } else if (verb == "wait-gone") {
+        std::string class_name;
+        int seconds = 30;
+        words >> class_name >> seconds;
+        if (!wait_for(seconds, [&]() -> HWND { return FindWindowW(wide(class_name).c_str(), nullptr) ? nullptr : gone; }))
+            fail("a window " + class_name + " stayed");
     } else if (verb == "rows") {
         print_rows();
     } else if (verb == "close-window" || verb == "kill-window") {
