@@ -19,6 +19,8 @@ enum main_control : int {
 
 // Command posted to the main window when the worker has stopped.
 constexpr int command_exit_after_stop = 2031;
+// The menu's "Exit": the orderly end of the program.
+constexpr int command_exit = 2;
 
 class main_view {
 public:

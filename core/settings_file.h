@@ -11,9 +11,10 @@ constexpr std::size_t settings_file_size = sizeof settings_magic + settings_reco
 // Reads data_dir + "dSync.dat" into the settings and the engine, or applies
 // the defaults when the file is missing, short or of another layout.
 void load_settings(chronobel_state& state);
-// Writes `directory` + "dSync.dat" (directory ends in a separator). Failures
-// are silent, as the settings are written again at the next save.
-void save_settings(chronobel_state& state, const std::wstring& directory);
+// Writes `directory` + "dSync.dat" (directory ends in a separator): the bytes
+// go to "dSync.new" there, then replace the old file in one step. False when
+// the save failed; the old file is then as it was.
+bool save_settings(chronobel_state& state, const std::wstring& directory);
 // Brings every value of an accepted record into the range the program
 // works with, so a damaged file can never lead it astray.
 void make_settings_safe(chronobel_state& state);

@@ -63,10 +63,12 @@ public:
     std::atomic<std::int32_t> auto_due{0};
     std::atomic<std::int32_t> server_state{0};
     std::atomic<std::uint8_t> stop_requested{0};
-    std::atomic<std::uint32_t> autosync_start_tick{0};
-    std::atomic<std::uint32_t> autocheck_start_tick{0};
+    // Ticks of tick_count64: the automatic periods reach 99 days, past the
+    // wrap of a 32-bit tick count.
+    std::atomic<std::uint64_t> autosync_start_tick{0};
+    std::atomic<std::uint64_t> autocheck_start_tick{0};
     std::atomic<std::int64_t> due_period_ms{0};
-    std::atomic<std::uint32_t> due_start_tick{0};
+    std::atomic<std::uint64_t> due_start_tick{0};
     std::atomic<std::int32_t> status_hold_ticks{20};
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};

@@ -10,6 +10,7 @@
 #include "sys/threads.h"
 #include "sys/time_format.h"
 #include "ui/countdown.h"
+#include "ui/server_state_text.h"
 #include "ui/time_zone_check.h"
 
 namespace orvane {
@@ -20,7 +21,8 @@ namespace {
 
 std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
-std::uint32_t service_autosync_base = 0;
+// In tick_count64 ticks: periods of up to 99 days outlast a 32-bit count.
+std::uint64_t service_autosync_base = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
 
@@ -28,15 +30,6 @@ bool in_service() { return running_as_service != 0; }
 
 void show_status(chronobel_state& state, const std::string& text) {
     state.view().set_text(control_status_line, text);
-}
-
-// "TIME Server Active", "SNTP Server Active" or both, by the running servers.
-const char* server_state_text(const chronobel_state& state) {
-    switch (state.server_state.load()) {
-        case 1: return state.ui_text(112);
-        case 2: return state.ui_text(113);
-        default: return state.ui_text(102);
-    }
 }
 
 std::string clock_text(filetime local) {
@@ -55,7 +48,7 @@ void stop_server_socket(std::atomic<socket_handle>& stored) {
 
 void service_start_message(chronobel_state& state) {
     settings_record& s = state.settings;
-    service_autosync_base = tick_count();
+    service_autosync_base = tick_count64();
     s.autocheck_enabled = 0;
     if (!s.autosync_enabled && !s.time_server_enabled) {
         s.autosync_unit = 1;
@@ -144,9 +137,8 @@ void service_autosync(chronobel_state& state) {
         state.due_period_ms = auto_period_ms(s.autosync_count, s.autosync_unit);
         return;
     }
-    const std::uint32_t now = tick_count();
-    // A tick count that wrapped below the base counts as 10 s.
-    const std::uint32_t elapsed = now > service_autosync_base ? now - service_autosync_base : 10'000;
+    const std::uint64_t now = tick_count64();
+    const auto elapsed = static_cast<std::int64_t>(now - service_autosync_base);
     if (elapsed > state.due_period_ms.load()) {
         service_autosync_base = now;
         state.correct_requested = 1;

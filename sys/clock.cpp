@@ -37,6 +37,14 @@ std::uint32_t tick_count() {
     return raw_clock::ticks();
 }
 
+std::uint64_t tick_count64() {
+    if (test_clock* c = g_test_clock.load()) {
+        if (c->tick_frozen.load()) return c->frozen_tick.load();
+        return raw_clock::ticks64() + c->tick_shift.load();
+    }
+    return raw_clock::ticks64();
+}
+
 void sleep_ms(std::uint32_t ms) {
     test_clock* c = g_test_clock.load();
     if (c && c->instant_sleep.load()) {

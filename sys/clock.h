@@ -14,6 +14,9 @@ system_time local_time_now();
 filetime filetime_to_local(filetime utc);
 // Milliseconds since start-up, wrapping at 2^32 (GetTickCount).
 std::uint32_t tick_count();
+// The same count in 64 bits, which never wraps; what long periods (the
+// automatic operations of up to 99 days) are measured with.
+std::uint64_t tick_count64();
 void sleep_ms(std::uint32_t ms);
 
 // Sets the system clock (UTC). Returns false when the system refuses

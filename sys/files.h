@@ -29,6 +29,8 @@ public:
     std::size_t read(void* buffer, std::size_t size);
     // Bytes written.
     std::size_t write(const void* buffer, std::size_t size);
+    // Hands what was written to the disk; false when that failed.
+    bool flush();
     void close();
 
     static constexpr std::intptr_t invalid = -1;
@@ -49,8 +51,11 @@ sys_file open_for_append(const std::wstring& path);
 bool file_exists(const std::wstring& path);
 // True when the directory was created (false also when it already exists).
 bool create_directory(const std::wstring& path);
-// Moves a file, replacing the target.
+// Moves a file, replacing the target in one step (the target is then either
+// the old file or the new one, never a mix), and only returns once the move
+// is on the disk.
 bool replace_file(const std::wstring& from, const std::wstring& to);
+bool delete_file(const std::wstring& path);
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t file_size(const std::wstring& path);
 

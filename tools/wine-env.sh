@@ -33,4 +33,10 @@ if [ ! -f "$WINEPREFIX/.chronobel-ready" ]; then
     fi
   ) 9>"$chronobel_win32_build/wine-prefix.lock"
 fi
+# Wine draws the caption buttons with the Marlett font, which Debian's
+# fonts-wine ships where this Wine does not look: the prefix gets a copy.
+if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ] &&
+  [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 unset chronobel_win32_build

@@ -1,5 +1,6 @@
 #include "ui/countdown.h"
 #include "sys/clock.h"
+#include "ui/auto_timer.h"
 
 namespace orvane {
 
@@ -35,14 +36,14 @@ std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, b
     return text;
 }
 
-std::string format_countdown(chronobel_state& state) {
+std::string format_countdown(chronobel_state& state, std::uint64_t now) {
     std::int32_t due = state.auto_due.load();
     while (due > 10 && !state.auto_due.compare_exchange_weak(due, due - 10)) {
     }
-    // Ticks wrap at 32 bits; the period does not.
-    const std::int64_t left_ms = state.due_period_ms - static_cast<std::int64_t>(tick_count() - state.due_start_tick);
     const std::int32_t armed = state.auto_due.load();
-    return countdown_text(state, left_ms, armed == 1 || armed == 11);
+    return countdown_text(state, time_until_due(state, now), armed == 1 || armed == 11);
 }
+
+std::string format_countdown(chronobel_state& state) { return format_countdown(state, tick_count64()); }
 
 }  // namespace orvane

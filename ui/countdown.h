@@ -10,6 +10,7 @@ namespace orvane {
 // seconds whenever fewer than two units were written. Takes back a refresh
 // request (auto_due above 10) once the text is made.
 std::string format_countdown(chronobel_state& state);
+std::string format_countdown(chronobel_state& state, std::uint64_t now);
 // The same for a given number of milliseconds left.
 std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck);
 

@@ -1,28 +1,34 @@
 #include "ui/main_window_win32.h"
+#include <commctrl.h>
 #include <memory>
 #include "engine/query.h"
 #include "engine/worker.h"
+#include "platform/startup_win32.h"
 #include "resources/resource_ids.h"
+#include "sys/clock.h"
 #include "sys/threads.h"
 #include "ui/main_view_win32.h"
-#include "ui/options_sheet_win32.h"
 #include "ui/text_table.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"
+#include "ui/win32/tray_icon_win32.h"
 
 namespace orvane {
 namespace {
 
 // Timer 5 fires once, half a second after the window exists.
 constexpr UINT_PTR deferred_startup_timer = 5;
+// How long the end of the session waits for the orderly stop.
+constexpr DWORD end_session_wait_ms = 5'000;
+constexpr LPARAM show_shield = 1;
 
 constexpr ui_text_pair captions[] = {
-    {0, IDC_CHECK_BUTTON},    {1, IDC_CORRECT_BUTTON}, {2, IDC_OPTIONS_BUTTON},   {3, IDC_TIME_ZONE_BUTTON},
-    {4, IDC_ABOUT_BUTTON},    {8, IDC_SERVER_LABEL},   {6, IDC_SERVER_TIME},      {end_of_text_table, 0},
+    {0, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {2, IDC_OPTIONS_BUTTON}, {3, IDC_TIME_ZONE_BUTTON},
+    {4, IDC_ABOUT_BUTTON}, {8, IDC_SERVER_LABEL},   {6, IDC_SERVER_TIME},    {end_of_text_table, 0},
 };
 constexpr ui_text_pair tooltips[] = {
-    {123, IDC_CHECK_BUTTON},    {221, IDC_OPTIONS_BUTTON}, {159, IDC_TIME_ZONE_BUTTON},
-    {125, IDC_ABOUT_BUTTON},    {end_of_text_table, 0},
+    {123, IDC_CHECK_BUTTON},  {221, IDC_OPTIONS_BUTTON}, {159, IDC_TIME_ZONE_BUTTON}, {125, IDC_ABOUT_BUTTON},
+    {124, IDC_CORRECT_BUTTON}, {end_of_text_table, 0},
 };
 
 worker_starter g_start_worker = nullptr;
@@ -31,51 +37,88 @@ posting_view* view_of(HWND window) {
     return reinterpret_cast<posting_view*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+HICON small_icon(const chronobel_state& state) { return static_cast<HICON>(state.small_icon); }
+
 void show_computer_name(HWND window) {
     wchar_t name[600] = {};
     DWORD size = 600;
     if (GetComputerNameW(name, &size)) SetDlgItemTextW(window, IDC_COMPUTER_NAME, name);
 }
 
-// Once the window is up: its texts, then the worker, so that the worker's
-// first texts have a window to go to.
+// Once, half a second after the window exists: its texts, then the worker on
+// a whole second (so the clock display ticks on second boundaries), then the
+// automatic timer.
 void deferred_startup(HWND window, chronobel_state& state) {
+    KillTimer(window, deferred_startup_timer);
     show_computer_name(window);
     apply_captions(state, window, captions);
     add_tooltips(state, window, tooltips);
-    KillTimer(window, deferred_startup_timer);
-    status_refresh_ms = 500;
-    state.status_hold_ticks = 20;
+    sleep_ms(1000 - local_time_now().milliseconds % 1000);
+    status_refresh_ms = window_mode == window_shown ? 500 : 30'000;
     if (g_start_worker) g_start_worker(state);
+    if (!time_privilege_held) SendMessageW(GetDlgItem(window, IDC_CORRECT_BUTTON), BCM_SETSHIELD, 0, show_shield);
+    if (state.settings.autosync_enabled || state.settings.autocheck_enabled) arm_auto_timer(window, state);
+    apply_window_look(window, state);
+    taskbar_created_msg = RegisterWindowMessageW(L"TaskbarCreated");
+    state.status_hold_ticks = 20;
 }
 
-// Check (or Abort while an operation runs) and Correct.
-LRESULT on_operation_button(chronobel_state& state, WPARAM command) {
-    query_engine& e = state.engine;
-    if (command == control_check_button && e.phase != 0) {
-        state.view().set_text(control_status_line, state.ui_text(81));
-        abort_query(e);
-        restore_idle_controls(state);
-        state.status_hold_ticks = 20;
-    } else if (e.phase == 0) {
-        state.correct_requested = command == control_correct_button ? 1 : 0;
-        start_operation(state);
+void on_size(HWND window, chronobel_state& state, WPARAM how) {
+    if (how == SIZE_MINIMIZED) {
+        if (state.settings.tray) {
+            minimise_to_tray(window, state);
+        } else {
+            window_mode = window_minimised;
+            status_refresh_ms = 30'000;
+        }
     } else {
-        return 0;
+        window_mode = window_shown;
+        status_refresh_ms = 500;
+        // The countdown is drawn anew at once; nothing armed stays 0.
+        std::int32_t due = state.auto_due;
+        while ((due == 1 || due == 2) && !state.auto_due.compare_exchange_weak(due, due + 10)) {
+        }
     }
     set_event(state.worker_event);
-    return 1;
 }
 
-// A running worker stops the servers first and then asks the window to go
-// (command_exit_after_stop); before the worker runs there is nothing to stop.
-void end_program(HWND window, chronobel_state& state) {
-    if (!state.worker_running.load()) {
-        DestroyWindow(window);
-        return;
+void on_close(HWND window, chronobel_state& state) {
+    if (state.settings.tray && state.settings.resident)
+        minimise_to_tray(window, state);
+    else
+        end_program(window, state);
+}
+
+// The session ends and the process with it once this returns: the orderly
+// stop runs now, for a limited time.
+void on_end_session(HWND window, chronobel_state& state) {
+    end_program(window, state);
+    const DWORD started = GetTickCount();
+    bool quit = false;
+    while (IsWindow(window) && !quit && GetTickCount() - started < end_session_wait_ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                quit = true;
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
-    state.stop_requested.store(1);
-    set_event(state.worker_event);
+    if (IsWindow(window)) DestroyWindow(window);
+}
+
+// The window's end, reached once whichever way the program ends.
+void on_destroy(HWND window, chronobel_state& state) {
+    if (posting_view* view = view_of(window)) view->detach();
+    save_settings_and_startup(state);
+    close_server_sockets(state);
+    release_winsock(state.engine);
+    if (window_mode == window_in_tray) notify_icon(window, small_icon(state), nullptr, NIM_DELETE);
+    PostQuitMessage(0);
 }
 
 }  // namespace
@@ -91,38 +134,52 @@ void attach_main_window(chronobel_state& state, HWND window) {
 }
 
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (!g_state) return DefWindowProcW(window, message, wparam, lparam);
+    chronobel_state& state = *g_state;
     switch (message) {
         case WM_CREATE:
             SetTimer(window, deferred_startup_timer, 500, nullptr);
             return 0;
         case WM_TIMER:
-            if (wparam == deferred_startup_timer) deferred_startup(window, *g_state);
+            if (wparam == deferred_startup_timer) deferred_startup(window, state);
+            if (wparam == auto_timer_id) on_auto_timer_fired(window, state);
             return 1;
         case view_changed_message:
             if (posting_view* view = view_of(window)) view->apply();
             return 0;
-        case WM_COMMAND:
-            if (wparam == static_cast<WPARAM>(command_exit_after_stop)) {
-                DestroyWindow(window);
-                return 1;
-            }
-            if (wparam == control_check_button || wparam == control_correct_button)
-                return on_operation_button(*g_state, wparam);
-            if (wparam == control_options_button) {
-                if (options_sheet_open) return 0;  // one sheet at a time
-                open_options_sheet(*g_state, window);
-                set_event(g_state->worker_event);
-                return 1;
-            }
-            return 0;
+        case WM_SIZE:
+            on_size(window, state, wparam);
+            return 1;
         case WM_CLOSE:
-            end_program(window, *g_state);
+            on_close(window, state);
+            return 0;
+        case WM_QUERYENDSESSION:
+            state.engine.abort_requested.store(1);
+            return 1;
+        case WM_ENDSESSION:
+            if (wparam) on_end_session(window, state);
             return 0;
         case WM_DESTROY:
-            if (posting_view* view = view_of(window)) view->detach();
-            PostQuitMessage(0);
+            on_destroy(window, state);
             return 0;
+        case WM_CONTEXTMENU:
+            PostMessageW(window, WM_RBUTTONUP, 0, 0);
+            return 0;
+        case WM_RBUTTONUP:
+            show_popup_menu(window, state);
+            return 0;
+        case WM_COMMAND:
+            return on_command(window, state, wparam);
+        case tray_callback_message:
+            tray_callback(window, state, wparam, lparam);
+            return 1;
         default:
+            // A new taskbar has none of the old icons: ours goes back if it was there.
+            if (taskbar_created_msg != 0 && message == taskbar_created_msg) {
+                if (window_mode == window_in_tray && !started_silent)
+                    notify_icon(window, small_icon(state), "Chronobel", NIM_ADD);
+                return 0;
+            }
             return DefWindowProcW(window, message, wparam, lparam);
     }
 }

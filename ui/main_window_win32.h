@@ -1,4 +1,5 @@
-// The main window: dialog 1700 of class "Chronobel".
+// The main window: dialog 1700 of class "Chronobel", its commands and popup
+// menu, its tray icon and the AutoSync/AutoCheck timer.
 #pragma once
 #include <windows.h>
 #include "core/state.h"
@@ -15,5 +16,24 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
 // Gives `window` its view (owned by the state), through which background
 // threads write its controls.
 void attach_main_window(chronobel_state& state, HWND window);
+
+// WM_COMMAND; `command` is the whole wParam. 1 when handled.
+LRESULT on_command(HWND window, chronobel_state& state, WPARAM command);
+// The popup menu at the cursor, built anew each time.
+void show_popup_menu(HWND window, const chronobel_state& state);
+// Every way out: the worker stops the built-in servers and then asks the
+// window to go; the window's end saves the settings.
+void end_program(HWND window, chronobel_state& state);
+// "Transparent" and "On Top" as the settings say.
+void apply_window_look(HWND window, const chronobel_state& state);
+
+// Timer 10: (re)armed for the next automatic operation, and its firing.
+constexpr UINT_PTR auto_timer_id = 10;
+void arm_auto_timer(HWND window, chronobel_state& state);
+void on_auto_timer_fired(HWND window, chronobel_state& state);
+
+// The tray: hiding the window behind the icon, and the icon's messages.
+void minimise_to_tray(HWND window, chronobel_state& state);
+void tray_callback(HWND window, chronobel_state& state, WPARAM icon_id, LPARAM mouse_message);
 
 }  // namespace orvane

@@ -119,7 +119,8 @@ void update_service_buttons(options_session& session, option_page_view& page) {
 // An automatic timer's check box or Reset: a timer already armed is
 // disarmed and its period starts anew, then the page is written back,
 // which arms the timer again when an automatic operation is enabled.
-void restart_auto_period(options_session& session, option_page_view& page, std::atomic<std::uint32_t>& start_tick) {
+void restart_auto_period(options_session& session, option_page_view& page,
+                         decltype(chronobel_state::autosync_start_tick)& start_tick) {
     chronobel_state& state = session.state;
     if (state.auto_due.load() != 0) {
         start_tick.store(0);

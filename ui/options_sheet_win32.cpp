@@ -4,6 +4,7 @@
 #include <string>
 #include "engine/worker.h"
 #include "server/servers.h"
+#include "ui/main_window_win32.h"
 #include "ui/option_page_win32.h"
 #include "ui/options_links_win32.h"
 #include "ui/options_pages.h"
@@ -13,9 +14,6 @@
 namespace orvane {
 namespace {
 
-// Timer 10 of the main window: the next AutoSync or AutoCheck.
-constexpr UINT_PTR auto_timer = 10;
-
 class win32_options_host final : public options_host {
 public:
     win32_options_host(chronobel_state& state, HWND owner) : state_(state), owner_(owner) {}
@@ -23,7 +21,7 @@ public:
     // The page whose command runs: it owns the Reset question.
     HWND active_page = nullptr;
 
-    void disarm_auto_timer() override { KillTimer(main_window(), auto_timer); }
+    void disarm_auto_timer() override { KillTimer(main_window(), auto_timer_id); }
     void arm_auto_timer() override { options_links::arm_auto_timer(state_); }
     void start_servers() override { orvane::start_servers(state_); }
     void stop_servers() override { close_server_sockets(state_); }

@@ -15,12 +15,13 @@ filetime utc_now() {
            static_cast<std::uint64_t>(ts.tv_nsec) / 100;
 }
 
-std::uint32_t ticks() {
+std::uint64_t ticks64() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
-                                      static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000;
 }
+
+std::uint32_t ticks() { return static_cast<std::uint32_t>(ticks64()); }
 
 std::int64_t local_shift_at(filetime utc) {
     const time_t t = static_cast<time_t>(utc / 10'000'000) - static_cast<time_t>(unix_epoch_seconds);

@@ -27,6 +27,8 @@ std::size_t sys_file::write(const void* buffer, std::size_t size) {
     return done;
 }
 
+bool sys_file::flush() { return is_open() && ::fsync(static_cast<int>(handle_)) == 0; }
+
 void sys_file::close() {
     if (is_open()) ::close(static_cast<int>(handle_));
     handle_ = invalid;
@@ -63,6 +65,8 @@ bool create_directory(const std::wstring& path) { return ::mkdir(narrow(path).c_
 bool replace_file(const std::wstring& from, const std::wstring& to) {
     return std::rename(narrow(from).c_str(), narrow(to).c_str()) == 0;
 }
+
+bool delete_file(const std::wstring& path) { return ::unlink(narrow(path).c_str()) == 0; }
 
 std::int64_t file_size(const std::wstring& path) {
     struct stat st{};

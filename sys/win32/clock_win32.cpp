@@ -32,6 +32,7 @@ filetime utc_now() {
 }
 
 std::uint32_t ticks() { return GetTickCount(); }
+std::uint64_t ticks64() { return GetTickCount64(); }
 
 std::int64_t local_shift_at(filetime utc) {
     FILETIME in{low_word(utc), high_word(utc)}, out{};

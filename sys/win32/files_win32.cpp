@@ -21,6 +21,8 @@ std::size_t sys_file::write(const void* buffer, std::size_t size) {
     return done;
 }
 
+bool sys_file::flush() { return is_open() && FlushFileBuffers(as_handle(handle_)) != 0; }
+
 void sys_file::close() {
     if (is_open()) CloseHandle(as_handle(handle_));
     handle_ = invalid;
@@ -49,8 +51,10 @@ bool file_exists(const std::wstring& path) {
 bool create_directory(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != 0; }
 
 bool replace_file(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+bool delete_file(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
 
 std::int64_t file_size(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -43,6 +43,31 @@ import -window root "$shots/main_window.png"
 e2e_note "screenshot: $shots/main_window.png"
 
 e2e_probe_run close || e2e_fail "could not post WM_CLOSE"
-e2e_wait_for_exit 120
+e2e_wait_for_exit 5
 [ "$e2e_exit_code" -eq 0 ] || e2e_fail "the program ended with code $e2e_exit_code"
-e2e_note "the program ended cleanly"
+[ "$(stat -c %s "$e2e_work/dSync.dat")" = 340 ] || e2e_fail "no settings saved at the end"
+e2e_note "the program ended cleanly and saved its settings"
+
+# The buttons and labels take their texts from Strings.txt, an edited one
+# too, and the computer name is shown.
+python3 - "$e2e_work/Strings.txt" <<'PY'
+import sys
+lines = open(sys.argv[1], "rb").read().split(b"\r\n")
+lines[2] = b"Settings"
+lines[8] = b"Time server"
+open(sys.argv[1], "wb").write(b"\r\n".join(lines))
+PY
+e2e_start_program
+e2e_await_window shown 300 >/dev/null || e2e_fail "no window the second time"
+for _ in $(seq 50); do
+  controls=$(e2e_probe_run list | tr -d '\r')
+  printf '%s\n' "$controls" | awk -F'\t' '$1 == 1031 && $4 != "" { found = 1 } END { exit !found }' && break
+  sleep 0.2
+done
+expect_control 101 "Settings"
+expect_control 1032 "Time server"
+printf '%s\n' "$controls" | awk -F'\t' '$1 == 1031 && $4 != "" { found = 1 } END { exit !found }' || e2e_fail "no computer name"
+e2e_probe_run command 2
+e2e_wait_for_exit 5
+[ "$e2e_exit_code" -eq 0 ] || e2e_fail "Exit ended the program with code $e2e_exit_code"
+e2e_note "captions follow Strings.txt; Exit ends the program"

@@ -4,7 +4,9 @@
 #include "core/settings_file.h"
 #include "core/state.h"
 #include "support/temp_dir.h"
+#include "sys/files.h"
 #include "sys/test_clock.h"
+#include <unistd.h>
 
 using namespace orvane;
 using orvane::testing::temp_dir;
@@ -180,4 +182,26 @@ TEST_F(settings_fixture, UnwritableDirectorySavesNothingAndDoesNotFail) {
     apply_default_settings(state);
     save_settings(state, dir.dir() + L"plain/");
     EXPECT_EQ(dir.read("plain"), "x");
+}
+
+TEST_F(settings_fixture, ASaveReplacesTheFileWholeOrLeavesTheOldOne) {
+    apply_default_settings(state);
+    state.settings.sync_timeout_s = 21;
+    ASSERT_TRUE(save_settings(state, state.data_dir()));
+    const std::string before = dir.read("dSync.dat");
+    ASSERT_EQ(before.size(), 340u);
+    EXPECT_FALSE(file_exists(dir.dir() + L"dSync.new"));  // nothing left beside it
+
+    // The new file cannot be made: the old one stays byte for byte.
+    ASSERT_TRUE(create_directory(dir.dir() + L"dSync.new"));
+    state.settings.sync_timeout_s = 42;
+    EXPECT_FALSE(save_settings(state, state.data_dir()));
+    EXPECT_EQ(dir.read("dSync.dat"), before);
+
+    // A stale new file from a save that was cut short is simply replaced.
+    ASSERT_EQ(::rmdir(narrow(dir.dir() + L"dSync.new").c_str()), 0);
+    dir.write("dSync.new", "cut sh");
+    EXPECT_TRUE(save_settings(state, state.data_dir()));
+    EXPECT_EQ(u32_at(dir.read("dSync.dat"), 28), 42u);
+    EXPECT_FALSE(file_exists(dir.dir() + L"dSync.new"));
 }

@@ -154,7 +154,7 @@ TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
     status_refresh_ms = 5;
     state->status_hold_ticks = 40;
     state->auto_due = 2;
-    state->due_start_tick = tick_count();
+    state->due_start_tick = tick_count64();
     state->due_period_ms = 3'725'000 + 500;
     // Both built-in servers run, on free ports.
     state->settings.time_server_enabled = 1;
@@ -181,7 +181,7 @@ TEST_F(worker_fixture, CountdownTexts) {
     EXPECT_EQ(countdown_text(*state, 86'400'000, true), "1 Dys, 0 Scs until AutoCheck");
     // The refresh request of a restored window is taken back with the text.
     state->auto_due = 11;
-    state->due_start_tick = tick_count();
+    state->due_start_tick = tick_count64();
     state->due_period_ms = 45'500;
     EXPECT_EQ(format_countdown(*state), "45 Scs until AutoCheck");
     EXPECT_EQ(state->auto_due.load(), 1);

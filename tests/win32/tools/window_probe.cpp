@@ -11,8 +11,20 @@
 //   window_probe state            prints "hidden", "minimised" or "normal"
 //   window_probe command ID       posts WM_COMMAND ID to the window
 //   window_probe close            posts WM_CLOSE to the window
+//   window_probe post MSG W L      posts message MSG (wParam W, lParam L)
+//   window_probe minimise         minimises the window as its button would
+//   window_probe tray             prints "icon" or "no icon": whether the
+//                                 window has its tray icon
+//   window_probe look             prints "layered" and/or "topmost" (or "plain")
+//   window_probe menu HOW [MS]    opens the popup menu by HOW ("click": a right
+//                                 click in the window, "key": the context-menu
+//                                 key, "tray": a right click on the tray icon),
+//                                 prints one line per item: id, "checked",
+//                                 "separator" or "-", text; then closes it
+//                                 (after MS milliseconds)
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
 #include <windows.h>
+#include <shellapi.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -99,6 +111,93 @@ int wait_for_window(int seconds, bool shown) {
     return 1;
 }
 
+bool has_tray_icon(HWND window) {
+    // Changing nothing succeeds only for an icon that exists.
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window;
+    data.uID = 0;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void press(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+void right_click_at(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, clicks, sizeof clicks[0]);
+}
+
+void open_menu(HWND window, const std::wstring& how) {
+    if (how == L"tray") {
+        PostMessageW(window, WM_USER + 5, 0, WM_RBUTTONUP);
+        return;
+    }
+    SetForegroundWindow(window);
+    Sleep(300);
+    if (how == L"key") {
+        press(VK_APPS, false);
+        press(VK_APPS, true);
+        return;
+    }
+    // The window's own client area, right of the computer name.
+    RECT area{};
+    GetClientRect(window, &area);
+    POINT at{area.right - 8, area.top + 4};
+    ClientToScreen(window, &at);
+    right_click_at(at.x, at.y);
+}
+
+// Another process cannot read a menu: a hook in the program's window thread
+// reports it when it opens.
+int read_menu(HWND window, const std::wstring& how, DWORD hold_ms) {
+    constexpr DWORD report_size = 8192;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, report_size,
+                                        L"Local\\ChronobelProbeMenu");
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"Local\\ChronobelProbeMenuReady");
+    HMODULE hook_module = LoadLibraryW(L"window_probe_hook.dll");
+    auto hook_proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(hook_module ? GetProcAddress(hook_module, "menu_hook") : nullptr));
+    if (!mapping || !ready || !hook_proc) {
+        std::fprintf(stderr, "window_probe: no menu hook\n");
+        return 1;
+    }
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, hook_proc, hook_module, GetWindowThreadProcessId(window, nullptr));
+    open_menu(window, how);
+    const bool opened = WaitForSingleObject(ready, 10'000) == WAIT_OBJECT_0;
+    UnhookWindowsHookEx(hook);
+    if (opened) {
+        if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, report_size)) {
+            std::printf("%s", static_cast<const char*>(view));
+            UnmapViewOfFile(view);
+        }
+    }
+    std::fflush(stdout);
+    Sleep(hold_ms);
+    // Close the menu again.
+    for (int tries = 0; tries < 50; ++tries) {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (menu && IsWindowVisible(menu)) {
+            PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageW(window, WM_CANCELMODE, 0, 0);
+            break;
+        }
+        Sleep(100);
+    }
+    CloseHandle(ready);
+    CloseHandle(mapping);
+    return opened ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -120,6 +219,20 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[2])), 0);
     } else if (verb == L"close") {
         PostMessageW(window, WM_CLOSE, 0, 0);
+    } else if (verb == L"post" && argc > 4) {
+        PostMessageW(window, static_cast<UINT>(_wtoi(argv[2])), static_cast<WPARAM>(_wtoi(argv[3])), _wtoi(argv[4]));
+    } else if (verb == L"minimise") {
+        ShowWindow(window, SW_MINIMIZE);
+    } else if (verb == L"tray") {
+        std::printf("%s\n", has_tray_icon(window) ? "icon" : "no icon");
+    } else if (verb == L"look") {
+        const LONG ex_style = GetWindowLongW(window, GWL_EXSTYLE);
+        std::printf("%s%s%s\n", (ex_style & WS_EX_LAYERED) ? "layered " : "", (ex_style & WS_EX_TOPMOST) ? "topmost" : "",
+                    (ex_style & (WS_EX_LAYERED | WS_EX_TOPMOST)) ? "" : "plain");
+    } else if (verb == L"menu" && argc > 2) {
+        const int result = read_menu(window, argv[2], argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 0);
+        std::fflush(stdout);
+        return result;
     } else {
         return 2;
     }

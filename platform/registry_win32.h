@@ -1,0 +1,25 @@
+// The few registry calls of the program: reading one string value (the
+// folders that the service's copy of the settings goes to) and keeping one
+// value of a key (the Run value).
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace orvane {
+
+enum registry_result : int {
+    registry_done = 0,
+    registry_value_missing = 3,  // the key or the value does not exist
+    registry_no_rights = 11,
+    registry_failed = 20,        // any other failure, also a value too long or not a string
+};
+
+// Reads the REG_SZ value `name` of `key` under `hive` into `text`, without its
+// terminating zero. The key is opened for reading only and never created.
+int read_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, std::wstring& text);
+// Stores `text` as the REG_SZ value `name` of `key` (created when missing).
+int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text);
+// Deletes the value `name` of `key`; a missing key or value is no error.
+int delete_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name);
+
+}  // namespace orvane

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Whole program: the main window's popup menu, tray icon, look, orderly end
+# and saving, driven from outside. Chronobel.exe runs from a folder whose path
+# holds blanks; screenshots of the window and of the open menu are saved.
+#   window_tray_win32.sh WIN32_BUILD SCREENSHOT_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+shots=$2
+source "$(dirname "$0")/lib.sh"
+
+e2e_prepare "$build"
+e2e_use_program_dir "$e2e_work/Program Files/Chronobel"
+cp "$build/Chronobel.exe" "$e2e_program_dir/"
+e2e_start_display
+mkdir -p "$shots"
+settings=$e2e_program_dir/dSync.dat
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+run_value() { wine reg query "$run_key" /v Chronobel.exe 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p'; }
+wine reg delete "$run_key" /v Chronobel.exe /f >/dev/null 2>&1 || true
+
+# set_settings OFFSET=BYTE...: patches the record of dSync.dat (after its
+# 8-byte magic), as the options would.
+set_settings() {
+  python3 - "$settings" "$@" <<'PY'
+import sys
+path, edits = sys.argv[1], sys.argv[2:]
+data = bytearray(open(path, "rb").read())
+assert len(data) == 340, len(data)
+for edit in edits:
+    offset, value = (int(x) for x in edit.split("="))
+    data[8 + offset] = value
+open(path, "wb").write(bytes(data))
+PY
+}
+setting() { python3 -c 'import sys; print(open(sys.argv[1], "rb").read()[8 + int(sys.argv[2])])' "$settings" "$1"; }
+# Offsets in the record: on_windows_start 0, tray 57, on_top 59,
+# autosync_enabled 60, resident 63.
+
+menu_of() { e2e_probe_run menu "$@" | tr -d '\r'; }
+# expect VERB ANSWER: the probe's VERB answers ANSWER within 10 s (Wine's
+# tray takes its time with a process's first icon).
+expect() {
+  for _ in $(seq 50); do
+    [ "$(e2e_probe_run "$1" | tr -d '\r')" = "$2" ] && return 0
+    sleep 0.2
+  done
+  e2e_fail "$1: $(e2e_probe_run "$1"), not $2"
+}
+expect_state() { expect state "$1"; }
+expect_tray() { expect tray "$1"; }
+# end_by HOW: ends the program by WM_CLOSE or the Exit command and expects
+# it gone within 5 s with code 0.
+end_by() {
+  if [ "$1" = close ]; then e2e_probe_run close; else e2e_probe_run command 2; fi
+  e2e_wait_for_exit 5
+  [ "$e2e_exit_code" -eq 0 ] || e2e_fail "ended by $1 with code $e2e_exit_code"
+}
+await_started() {
+  e2e_await_window "${1:-shown}" 300 >/dev/null || e2e_fail "no window"
+  # The deferred start-up (texts, worker, timer) runs half a second later.
+  for _ in $(seq 50); do
+    e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1031 && $4 != "" { found = 1 } END { exit !found }' && return 0
+    sleep 0.2
+  done
+  e2e_fail "the deferred start-up did not run"
+}
+
+# 1. The defaults: the menu as a right click in the window and the
+# context-menu key open it; AutoSync is armed, so "Reset Auto Timers" is there.
+e2e_start_program
+await_started
+expected_menu=$'5\t-\tAbout\n6\t-\tHelp\n1009\t-\tReset Auto Timers\n3\t-\tSync Now\n0\tseparator\t\n2017\t-\tTransparent\n2018\t-\tOn Top\n0\tseparator\t\n2\t-\tExit'
+e2e_probe_run menu click 2500 >"$e2e_work/menu.txt" &
+menu_reader=$!
+sleep 1.5
+import -window root "$shots/popup_menu.png"
+wait "$menu_reader" || e2e_fail "no menu after a right click"
+[ "$(tr -d '\r' <"$e2e_work/menu.txt")" = "$expected_menu" ] || e2e_fail "menu: $(cat "$e2e_work/menu.txt")"
+[ "$(menu_of key)" = "$expected_menu" ] || e2e_fail "no menu by the context-menu key"
+e2e_note "the popup menu opens by right click and by the context-menu key; screenshot popup_menu.png"
+
+# Transparent and On Top change the window and are checked in the menu.
+[ "$(e2e_probe_run look | tr -d '\r')" = plain ] || e2e_fail "look at start: $(e2e_probe_run look)"
+e2e_probe_run command 2017
+e2e_probe_run command 2018
+sleep 0.5
+expect look "layered topmost"
+menu_of click | grep -qx $'2017\tchecked\tTransparent' || e2e_fail "Transparent not checked"
+e2e_probe_run command 2017
+sleep 0.5
+[ "$(e2e_probe_run look | tr -d '\r')" = topmost ] || e2e_fail "look after Transparent again: $(e2e_probe_run look)"
+
+# Minimising with the tray set hides the window behind an icon; a click on
+# the icon brings it back and takes the icon away.
+e2e_probe_run minimise
+expect_state hidden
+expect_tray icon
+e2e_probe_run post 1029 0 513
+expect_state normal
+expect_tray "no icon"
+import -window root "$shots/window_restored.png"
+end_by command
+[ "$(setting 59)" = 1 ] || e2e_fail "On Top was not saved"
+[ "$(stat -c %s "$settings")" = 340 ] || e2e_fail "dSync.dat is not whole"
+[ -z "$(run_value)" ] || e2e_fail "a Run value for 'Do Nothing': $(run_value)"
+e2e_note "look, tray and Exit work; the settings were saved; screenshot window_restored.png"
+
+# 2. Tray and Resident: closing hides the window instead; the tray icon's
+# right click opens the menu, without "Reset Auto Timers" when nothing is
+# armed. "Auto Start" writes the quoted path into the Run value.
+set_settings 0=1 57=1 63=1 60=0 59=0
+e2e_start_program
+await_started
+e2e_probe_run close
+expect_state hidden
+kill -0 "$e2e_program" 2>/dev/null || e2e_fail "closing ended the program although it is resident"
+expect_state hidden
+expect_tray icon
+menu_of tray | grep -q '^1009' && e2e_fail "Reset Auto Timers without an armed timer"
+menu_of tray | grep -qx $'2\t-\tExit' || e2e_fail "no menu on the tray icon"
+end_by command
+windows_path="$e2e_program_windows_path"
+[ "$(run_value)" = "\"$windows_path\"" ] || e2e_fail "Run value for Auto Start: $(run_value)"
+
+# 3. "Auto Start, Sync, then Exit": the path quoted, then /q. WM_CLOSE ends
+# the program when it is not resident.
+set_settings 0=2 63=0
+e2e_start_program
+await_started
+end_by close
+[ "$(run_value)" = "\"$windows_path\" /q" ] || e2e_fail "Run value for Auto Start, Sync, then Exit: $(run_value)"
+
+# 4. At the end of the session (WM_ENDSESSION), a save that cannot make its
+# new file leaves dSync.dat byte for byte; "Do Nothing" takes the Run value
+# away.
+set_settings 0=0
+cp "$settings" "$e2e_work/before.dat"
+mkdir "$e2e_program_dir/dSync.new"
+e2e_start_program
+await_started
+e2e_probe_run command 2018
+# The session ends: the same orderly end, within the time Windows gives.
+e2e_probe_run post 22 1 0
+e2e_wait_for_exit 5
+[ "$e2e_exit_code" -eq 0 ] || e2e_fail "the end of the session ended the program with code $e2e_exit_code"
+cmp -s "$settings" "$e2e_work/before.dat" || e2e_fail "an interrupted save changed dSync.dat"
+grep -q 'Settings could not be saved in ' "$e2e_program_dir/dLog.txt" || e2e_fail "the failed save was not logged"
+[ -z "$(run_value)" ] || e2e_fail "the Run value stayed: $(run_value)"
+e2e_note "Run values, resident close and interrupted save: all as expected"

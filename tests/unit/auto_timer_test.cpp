@@ -1,0 +1,148 @@
+// The AutoSync/AutoCheck timer's arithmetic and the tray icon's tip, with
+// the default UI strings and ticks given by the test.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <memory>
+#include <string>
+#include "core/auto_period.h"
+#include "data/ui_strings.h"
+#include "support/state_dirs.h"
+#include "ui/auto_timer.h"
+#include "ui/tray_tip.h"
+
+using namespace orvane;
+
+namespace {
+
+constexpr std::int64_t hour = 3'600'000;
+constexpr std::int64_t day = 24 * hour;
+
+struct auto_timer_fixture : ::testing::Test {
+    orvane::testing::state_in_temp_dirs dirs;
+    chronobel_state& state = dirs.state;
+    // Far from 0, which means "not set", and past the 32-bit wrap.
+    std::uint64_t now = 0x1'2345'6789ULL;
+
+    void SetUp() override {
+        load_ui_strings(state, ui_string_count, L"Strings.txt");
+        apply_default_settings(state);
+    }
+    void every(int sync_count, int sync_unit, int check_count, int check_unit) {
+        state.settings.autosync_enabled = sync_count > 0;
+        state.settings.autosync_count = sync_count;
+        state.settings.autosync_unit = sync_unit;
+        state.settings.autocheck_enabled = check_count > 0;
+        state.settings.autocheck_count = check_count;
+        state.settings.autocheck_unit = check_unit;
+    }
+    // Lets the timer run to its firing, in steps as a window timer would,
+    // and returns what the firing asks for (operations take no time here).
+    auto_timer_action run_to_firing(std::int64_t wait) {
+        for (int steps = 0; steps < 10; ++steps) {
+            now += timer_step_ms(wait);
+            const auto action = on_auto_timer(state, now, false);
+            if (action != auto_timer_action::wait_more) return action;
+            wait = time_until_due(state, now);
+        }
+        ADD_FAILURE() << "the timer never fired";
+        return auto_timer_action::wait_more;
+    }
+};
+
+}  // namespace
+
+TEST_F(auto_timer_fixture, SyncEveryFourHoursAndCheckEveryHourTakeTurns) {
+    every(4, unit_hours, 1, unit_hours);
+    std::string operations, tips;
+    std::int64_t wait = next_auto_wait(state, now);
+    for (int hours = 0; hours < 8; ++hours) {
+        EXPECT_EQ(wait, hour) << "hour " << hours;
+        tips += tray_tip_text(state, now) + "|";
+        ASSERT_EQ(run_to_firing(wait), auto_timer_action::start_operation);
+        operations += state.correct_requested ? 'S' : 'C';
+        wait = next_auto_wait(state, now);
+    }
+    EXPECT_EQ(operations, "CCCSCCCS");
+    EXPECT_EQ(tips, "1 Hrs, 0 Scs until AutoCheck|1 Hrs, 0 Scs until AutoCheck|1 Hrs, 0 Scs until AutoCheck|"
+                    "1 Hrs, 0 Scs until AutoSync|1 Hrs, 0 Scs until AutoCheck|1 Hrs, 0 Scs until AutoCheck|"
+                    "1 Hrs, 0 Scs until AutoCheck|1 Hrs, 0 Scs until AutoSync|");
+}
+
+TEST_F(auto_timer_fixture, LessThanAMinuteLeftRestartsBothPeriods) {
+    every(4, unit_hours, 0, unit_hours);
+    state.autosync_start_tick = now - (4 * hour - 59'000);
+    state.autocheck_start_tick = now - 5;
+    EXPECT_EQ(next_auto_wait(state, now), 4 * hour);
+    EXPECT_EQ(state.autosync_start_tick.load(), now);
+    EXPECT_EQ(state.autocheck_start_tick.load(), now);
+    EXPECT_EQ(state.auto_due.load(), 2);
+    // Overdue counts as less than a minute too; 60 s exactly does not.
+    state.autosync_start_tick = now - 5 * hour;
+    EXPECT_EQ(next_auto_wait(state, now), 4 * hour);
+    state.autosync_start_tick = now - (4 * hour - 60'000);
+    EXPECT_EQ(next_auto_wait(state, now), 60'000);
+    // Nothing enabled: nothing armed, nothing changed.
+    every(0, 0, 0, 0);
+    state.auto_due = 0;
+    EXPECT_EQ(next_auto_wait(state, now), -1);
+    EXPECT_EQ(state.auto_due.load(), 0);
+}
+
+TEST_F(auto_timer_fixture, FiringDuringAnOperationRetriesAfterThirtySeconds) {
+    every(1, unit_hours, 0, unit_hours);
+    ASSERT_EQ(next_auto_wait(state, now), hour);
+    now += hour;
+    EXPECT_EQ(on_auto_timer(state, now, true), auto_timer_action::retry_later);
+    EXPECT_EQ(time_until_due(state, now), 30'000);
+    EXPECT_EQ(tray_tip_text(state, now), "30 Scs until AutoSync");
+    now += 30'000;
+    EXPECT_EQ(on_auto_timer(state, now, true), auto_timer_action::retry_later);
+    now += 30'000;
+    state.correct_requested = 0;
+    EXPECT_EQ(on_auto_timer(state, now, false), auto_timer_action::start_operation);
+    EXPECT_EQ(state.correct_requested.load(), 1);
+    EXPECT_EQ(state.autosync_start_tick.load(), 0u);
+}
+
+TEST_F(auto_timer_fixture, PeriodsOfTwentyFiveDaysAndMoreAreArmedInSteps) {
+    for (int days : {25, 50, 99}) {
+        every(days, unit_days, 0, unit_hours);
+        state.autosync_start_tick = 0;
+        const std::uint64_t armed_at = now;
+        const std::int64_t wait = next_auto_wait(state, now);
+        EXPECT_EQ(wait, days * day) << days;
+        EXPECT_EQ(tray_tip_text(state, now), std::to_string(days) + " Dys, 0 Scs until AutoSync");
+        EXPECT_EQ(timer_step_ms(wait), 0x7FFF'FFFFu) << days;
+        ASSERT_EQ(run_to_firing(wait), auto_timer_action::start_operation) << days;
+        EXPECT_EQ(static_cast<std::int64_t>(now - armed_at), days * day) << days;
+    }
+    EXPECT_EQ(auto_period_ms(99, unit_days), 8'553'600'000);
+    EXPECT_EQ(timer_step_ms(-5), 0u);
+}
+
+TEST_F(auto_timer_fixture, TrayTipNamesTheServersAndIsCutAt127Characters) {
+    state.auto_due = 0;
+    EXPECT_EQ(tray_tip_text(state, now), "Chronobel");
+    const std::pair<int, const char*> lines[] = {
+        {1, "Chronobel\r\nTIME Server Active"},
+        {2, "Chronobel\r\nSNTP Server Active"},
+        {3, "Chronobel\r\nTIME and SNTP Server Active"},
+    };
+    for (const auto& [server_state, tip] : lines) {
+        state.server_state = server_state;
+        EXPECT_EQ(tray_tip_text(state, now), tip);
+    }
+    // A long string table entry: the tip keeps its first 127 characters.
+    auto table = std::make_unique<ui_table>(*state.ui_strings.load());
+    const std::string long_line(99, 'x');
+    std::memcpy(table->bytes + 102 * ui_slot_size, long_line.c_str(), 100);
+    std::memcpy(table->bytes + 100 * ui_slot_size, long_line.c_str(), 100);
+    state.publish_ui_table(std::move(table));
+    state.auto_due = 12;
+    state.due_start_tick = now;
+    state.due_period_ms = 45'000;
+    const std::string tip = tray_tip_text(state, now);
+    EXPECT_EQ(tip.size(), 127u);
+    EXPECT_EQ(tip, ("45 Scs" + long_line + "\r\n" + long_line).substr(0, 127));
+    EXPECT_EQ(state.auto_due.load(), 2);  // the restored window's redraw request is taken back
+}

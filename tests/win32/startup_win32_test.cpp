@@ -1,0 +1,153 @@
+// Saving the settings with the start at log-on, against this process's own
+// Wine registry (in keys of the test's own) and a service made for the test.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include "core/paths.h"
+#include "core/settings_file.h"
+#include "core/state.h"
+#include "platform/elevation_win32.h"
+#include "platform/registry_win32.h"
+#include "platform/startup_win32.h"
+#include "sys/win32/owned_handle.h"
+#include "support/win32_temp_dir.h"
+
+using namespace orvane;
+using orvane::testing::own_directory;
+using orvane::testing::win32_temp_dir;
+
+namespace {
+
+std::wstring own_file_name() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path);
+    return full.substr(full.rfind(L'\\') + 1);
+}
+
+class SettingsSaving : public ::testing::Test {
+protected:
+    void SetUp() override {
+        split_path(state.data_path, data.dir());
+        split_path(state.program_path, own_directory() + own_file_name());
+        state.exe_name = own_file_name();
+        apply_default_settings(state);
+        const std::wstring base = L"Software\\ChronobelTest\\" + std::to_wstring(GetCurrentProcessId());
+        places.run_hive = HKEY_CURRENT_USER;
+        places.run_key = base + L"\\Run";
+        places.service_folder_hive = places.common_folder_hive = HKEY_CURRENT_USER;
+        places.service_folder_key = places.common_folder_key = base + L"\\Folders";
+        places.service_name = L"ChronobelSaveTest" + std::to_wstring(GetCurrentProcessId());
+        running_as_service = 0;
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\ChronobelTest\\" + std::to_wstring(GetCurrentProcessId())).c_str());
+    }
+    std::wstring run_value() {
+        std::wstring text;
+        return read_registry_string(HKEY_CURRENT_USER, places.run_key, state.exe_name, text) == registry_done
+                   ? text
+                   : L"(none)";
+    }
+
+    win32_temp_dir data, service_home;
+    chronobel_state state;
+    startup_places places;
+};
+
+}  // namespace
+
+TEST_F(SettingsSaving, TheRunValueFollowsOnWindowsStartWithTheProgramPathQuoted) {
+    const std::wstring quoted = L"\"" + own_directory() + own_file_name() + L"\"";
+    state.settings.on_windows_start = 1;
+    ASSERT_TRUE(save_settings_and_startup(state, places));
+    EXPECT_EQ(run_value(), quoted);
+    state.settings.on_windows_start = 2;
+    save_settings_and_startup(state, places);
+    EXPECT_EQ(run_value(), quoted + L" /q");
+    state.settings.on_windows_start = 0;
+    save_settings_and_startup(state, places);
+    EXPECT_EQ(run_value(), L"(none)");
+    save_settings_and_startup(state, places);  // a missing value is no error
+    EXPECT_EQ(data.read(L"dSync.dat").size(), 340u);
+    // Blanks in the path cannot split it: Windows would start "C:\Program.exe".
+    EXPECT_EQ(run_value_text(L"C:\\Program Files\\Chronobel\\Chronobel.exe", 2),
+              L"\"C:\\Program Files\\Chronobel\\Chronobel.exe\" /q");
+}
+
+TEST_F(SettingsSaving, ReadingAStringOpensForReadingAndCreatesNothing) {
+    std::wstring text = L"old";
+    const std::wstring key = places.service_folder_key;
+    EXPECT_EQ(read_registry_string(HKEY_CURRENT_USER, key, L"AppData", text), registry_value_missing);
+    EXPECT_EQ(text, L"");
+    owned_key probe;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, probe.out()), ERROR_SUCCESS);
+    ASSERT_EQ(write_registry_string(HKEY_CURRENT_USER, key, L"Common AppData", L"C:\\Data"), registry_done);
+    EXPECT_EQ(read_registry_string(HKEY_CURRENT_USER, key, L"AppData", text), registry_value_missing);
+    EXPECT_EQ(read_registry_string(HKEY_CURRENT_USER, key, L"Common AppData", text), registry_done);
+    EXPECT_EQ(text, L"C:\\Data");
+    // Too long for the buffer: not read in part.
+    write_registry_string(HKEY_CURRENT_USER, key, L"AppData", std::wstring(700, L'a'));
+    EXPECT_EQ(read_registry_string(HKEY_CURRENT_USER, key, L"AppData", text), registry_failed);
+    EXPECT_EQ(text, L"");
+}
+
+TEST_F(SettingsSaving, AnInstalledServiceGetsItsOwnCopyAndAFailedSaveKeepsTheOldFile) {
+    write_registry_string(HKEY_CURRENT_USER, places.common_folder_key, L"Common AppData",
+                          service_home.dir().substr(0, service_home.dir().size() - 1));
+    const std::wstring copy = L"Orvane\\Chronobel\\dSync.dat";
+    save_settings_and_startup(state, places);
+    EXPECT_EQ(service_home.read(copy), "") << "no service, no copy";
+
+    // A service of this Wine prefix, made for the test and never started.
+    owned_service manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    ASSERT_TRUE(manager);
+    owned_service service(CreateServiceW(manager.get(), places.service_name.c_str(), places.service_name.c_str(),
+                                         SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
+                                         SERVICE_ERROR_IGNORE, L"C:\\nowhere\\none.exe", nullptr, nullptr, nullptr,
+                                         nullptr, nullptr));
+    ASSERT_TRUE(service);
+    state.settings.sync_timeout_s = 33;
+    save_settings_and_startup(state, places);
+    EXPECT_EQ(service_home.read(copy), data.read(L"dSync.dat"));
+    EXPECT_EQ(service_home.read(copy).size(), 340u);
+    DeleteService(service.get());
+
+    // The new file cannot be made: the old one stays whole and the log says so.
+    const std::string before = data.read(L"dSync.dat");
+    ASSERT_TRUE(CreateDirectoryW((data / L"dSync.new").c_str(), nullptr));
+    state.settings.sync_timeout_s = 44;
+    EXPECT_FALSE(save_settings_and_startup(state, places));
+    EXPECT_EQ(data.read(L"dSync.dat"), before);
+    EXPECT_NE(data.read(L"dLog.txt").find("Settings could not be saved in "), std::string::npos);
+
+    // The service process never saves.
+    running_as_service = 1;
+    RemoveDirectoryW((data / L"dSync.new").c_str());
+    EXPECT_TRUE(save_settings_and_startup(state, places));
+    running_as_service = 0;
+    EXPECT_EQ(data.read(L"dSync.dat"), before);
+}
+
+TEST(Relaunch, TheWindowIsAskedToEndOnlyWhenTheNewInstanceStarted) {
+    win32_temp_dir data;
+    chronobel_state state;
+    split_path(state.data_path, data.dir());
+    apply_default_settings(state);
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    MSG message;
+    // A program that is not there cannot start: this instance goes on.
+    split_path(state.program_path, own_directory() + L"no-such-program.exe");
+    state.exe_name = L"no-such-program.exe";
+    EXPECT_FALSE(relaunch_elevated(state, window));
+    EXPECT_FALSE(PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    // Under Wine "runas" starts the program like "open".
+    split_path(state.program_path, own_directory() + L"window_probe.exe");
+    state.exe_name = L"window_probe.exe";
+    EXPECT_TRUE(relaunch_elevated(state, window));
+    ASSERT_TRUE(PeekMessageW(&message, window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 2u);
+    EXPECT_EQ(data.read(L"dSync.dat").size(), 340u);  // saved for the new instance
+    DestroyWindow(window);
+}

@@ -1,0 +1,153 @@
+#include <windows.h>
+#include <shellapi.h>
+#include "engine/query.h"
+#include "engine/worker.h"
+#include "platform/elevation_win32.h"
+#include "resources/resource_ids.h"
+#include "sys/threads.h"
+#include "sys/win32/owned_handle.h"
+#include "ui/main_window_win32.h"
+#include "ui/options_sheet_win32.h"
+#include "ui/time_zone_check.h"
+
+namespace orvane {
+namespace {
+
+enum menu_command : int {
+    command_help = 6,
+    command_reset_auto_timers = 1009,
+    command_transparent = 2017,
+    command_on_top = 2018,
+};
+// "Transparent" leaves the window this opaque (of 255): 80 %.
+constexpr BYTE transparent_alpha = 204;
+
+// Check (or Abort while an operation runs).
+void check_or_abort(chronobel_state& state) {
+    query_engine& e = state.engine;
+    if (e.phase != 0) {
+        state.view().set_text(control_status_line, state.ui_text(81));
+        abort_query(e);
+        restore_idle_controls(state);
+        state.status_hold_ticks = 20;
+    } else {
+        state.correct_requested = 0;
+        start_operation(state);
+    }
+}
+
+// Correct and "Sync Now": without the right to set the clock, the program
+// starts again with administrative rights.
+void correct(HWND window, chronobel_state& state) {
+    if (time_privilege_held) {
+        state.correct_requested = 1;
+        start_operation(state);
+    } else {
+        relaunch_elevated(state, window);
+    }
+}
+
+void reset_auto_timers(HWND window, chronobel_state& state) {
+    if (state.auto_due != 0) KillTimer(window, auto_timer_id);
+    state.autosync_start_tick = 0;
+    state.autocheck_start_tick = 0;
+    state.auto_due = 0;
+    arm_auto_timer(window, state);
+}
+
+void open_help(HWND window, const chronobel_state& state) {
+    const std::wstring help = state.program_dir() + L"ReadMe.htm";
+    ShellExecuteW(window, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void toggle(std::uint8_t& flag) { flag = flag ? 0 : 1; }
+
+}  // namespace
+
+void apply_window_look(HWND window, const chronobel_state& state) {
+    const LONG_PTR ex_style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (state.settings.transparent) {
+        SetWindowLongPtrW(window, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(window, 0, transparent_alpha, LWA_ALPHA);
+    } else {
+        SetWindowLongPtrW(window, GWL_EXSTYLE, ex_style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    }
+    SetWindowPos(window, state.settings.on_top ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void end_program(HWND window, chronobel_state& state) {
+    // Before the worker runs there is nothing to stop.
+    if (!state.worker_running.load()) {
+        DestroyWindow(window);
+        return;
+    }
+    state.stop_requested.store(1);
+    set_event(state.worker_event);
+}
+
+LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
+    switch (command) {
+        case IDC_CHECK_BUTTON:
+            check_or_abort(state);
+            break;
+        case IDC_CORRECT_BUTTON:
+            if (state.engine.phase != 0) return 0;
+            correct(window, state);
+            break;
+        case IDC_TIME_ZONE_BUTTON:
+            check_time_zone(state);
+            break;
+        case IDC_OPTIONS_BUTTON:
+            if (options_sheet_open) return 0;  // one sheet at a time
+            open_options_sheet(state, window);
+            break;
+        case command_help:
+            open_help(window, state);
+            break;
+        case command_reset_auto_timers:
+            reset_auto_timers(window, state);
+            break;
+        case command_exit:
+            end_program(window, state);
+            break;
+        case command_transparent:
+            toggle(state.settings.transparent);
+            apply_window_look(window, state);
+            break;
+        case command_on_top:
+            toggle(state.settings.on_top);
+            apply_window_look(window, state);
+            break;
+        case command_exit_after_stop:
+            DestroyWindow(window);
+            return 1;
+        default:
+            // The About dialog is not built yet.
+            return 0;
+    }
+    set_event(state.worker_event);
+    return 1;
+}
+
+void show_popup_menu(HWND window, const chronobel_state& state) {
+    owned_menu menu(CreatePopupMenu());
+    if (!menu) return;
+    HMENU m = menu.get();
+    AppendMenuA(m, MF_STRING, IDC_ABOUT_BUTTON, "About");
+    AppendMenuA(m, MF_STRING, command_help, state.ui_text(23));
+    if (state.auto_due != 0) AppendMenuA(m, MF_STRING, command_reset_auto_timers, state.ui_text(92));
+    AppendMenuA(m, MF_STRING, IDC_CORRECT_BUTTON, state.ui_text(88));
+    AppendMenuA(m, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(m, MF_STRING | (state.settings.transparent ? MF_CHECKED : 0), command_transparent, "Transparent");
+    AppendMenuA(m, MF_STRING | (state.settings.on_top ? MF_CHECKED : 0), command_on_top, "On Top");
+    AppendMenuA(m, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(m, MF_STRING, command_exit, "Exit");
+    POINT at{};
+    GetCursorPos(&at);
+    SetForegroundWindow(window);
+    // The chosen item arrives as WM_COMMAND.
+    TrackPopupMenuEx(m, TPM_RIGHTALIGN, at.x, at.y, window, nullptr);
+}
+
+}  // namespace orvane

@@ -1,0 +1,17 @@
+#include "ui/tray_tip.h"
+#include "ui/countdown.h"
+#include "ui/server_state_text.h"
+
+namespace orvane {
+
+std::string tray_tip_text(chronobel_state& state, std::uint64_t now) {
+    std::string tip = state.auto_due != 0 ? format_countdown(state, now) : std::string("Chronobel");
+    if (state.server_state != 0) {
+        tip += "\r\n";
+        tip += server_state_text(state);
+    }
+    if (tip.size() > tray_tip_limit) tip.resize(tray_tip_limit);
+    return tip;
+}
+
+}  // namespace orvane

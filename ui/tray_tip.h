@@ -1,0 +1,19 @@
+// The tooltip of the tray icon.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include "core/state.h"
+
+namespace orvane {
+
+// The tip field of the tray icon holds 128 characters with the terminating
+// zero.
+constexpr std::size_t tray_tip_limit = 127;
+
+// The countdown to the next automatic operation while one is armed, else
+// "Chronobel"; while a built-in server runs, a second line names it. Cut to
+// tray_tip_limit characters.
+std::string tray_tip_text(chronobel_state& state, std::uint64_t now);
+
+}  // namespace orvane
