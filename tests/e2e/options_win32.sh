@@ -123,6 +123,29 @@ grep -Eq $'^127\\.255\\.255\\.255\t127\\.255\\.255\\.255\t(Error|Time out)\t(Err
 drive "close-window ChronobelScan" "wait-gone ChronobelScan 60" "cancel" "wait-no-sheet 60" > /dev/null
 kill "$server_pid"
 
+# AutoSync every 2 minutes, armed at once; half a minute later its Reset
+# starts the period again from the click: the countdown on the status line
+# then shows more than 90 s left, where the old period has less than 70.
+status_text() { e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1000 { print $4 }'; }
+seconds_left() {
+  sed -nE 's/^([0-9]+) Mns, ([0-9]+) Scs until AutoSync.*/\1 \2/p; s/^([0-9]+) Scs until AutoSync.*/0 \1/p' <<<"$1" |
+    awk '{ print $1 * 60 + $2 }'
+}
+drive "command 101" "wait-sheet 60" "page 1" "type 1018 2" "select 1017 0" "ok" "wait-no-sheet 60" > /dev/null
+expect_setting autosync_count 2
+sleep 35
+before=$(status_text)
+drive "command 101" "wait-sheet 60" "page 1" "click 1009" "cancel" "wait-no-sheet 60" > /dev/null
+after=$before
+for _ in $(seq 30); do
+  after=$(status_text)
+  [ "$after" != "$before" ] && [ -n "$(seconds_left "$after")" ] && break
+  sleep 1
+done
+left=$(seconds_left "$after")
+e2e_note "countdown before the Reset: '$before', after: '$after'"
+[ -n "$left" ] && [ "$left" -gt 90 ] || e2e_fail "the AutoSync period did not start again: '$after'"
+
 e2e_probe_run close || e2e_fail "could not post WM_CLOSE"
 e2e_wait_for_exit 120
 [ "$e2e_exit_code" -eq 0 ] || e2e_fail "the program ended with code $e2e_exit_code"

@@ -9,6 +9,7 @@
 //   page INDEX               switches to page INDEX (the page left is written back)
 //   type ID TEXT             puts TEXT into control ID of the current page
 //   set-check ID 0|1         sets a check box or radio button without a click
+//   select ID N              selects item N of a list
 //   click ID                 clicks control ID (a check box toggles first)
 //   post-click ID            the same without waiting (for a click that asks)
 //   answer TITLE ok|cancel SECONDS   answers the message box titled TITLE
@@ -210,6 +211,10 @@ void run(const std::string& line) {
         int on = 0;
         words >> id >> on;
         send(control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    } else if (verb == "select") {
+        int item = 0;
+        words >> id >> item;
+        send(control(id), CB_SETCURSEL, static_cast<WPARAM>(item), 0);
     } else if (verb == "click" || verb == "post-click") {
         words >> id;
         click(id, verb == "click");
