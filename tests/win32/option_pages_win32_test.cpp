@@ -35,8 +35,9 @@ const wchar_t* class_for(control_kind kind) {
 TEST(OptionPageTemplates, EveryControlIsThereOfItsKindWithItsUpDown) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_INTERNET_CLASSES | ICC_UPDOWN_CLASS};
     ASSERT_TRUE(InitCommonControlsEx(&controls));
-    // Pages are child windows: they need a parent.
-    HWND sheet = CreateWindowW(L"Static", L"", WS_OVERLAPPED, 0, 0, 600, 400, nullptr, nullptr, nullptr, nullptr);
+    // Pages are child windows: they need a parent. A message-only one keeps
+    // them off the desktop that other tests' windows share.
+    HWND sheet = CreateWindowExW(0, L"Static", L"", 0, 0, 0, 600, 400, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(sheet, nullptr);
     int pages_with_numbers = 0;
     for (int p = 0; p < option_page_count; ++p) {
