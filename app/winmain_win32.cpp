@@ -105,7 +105,8 @@ void register_window_classes(const chronobel_state& state) {
     register_class(main_class, L"Chronobel");
 
     WNDCLASSEXW scan_class = main_class;
-    scan_class.style = CS_HREDRAW | CS_VREDRAW | CS_NOCLOSE;
+    // The scan window can be closed: closing it ends its scan.
+    scan_class.style = CS_HREDRAW | CS_VREDRAW;
     scan_class.lpfnWndProc = scan_wnd_proc;
     scan_class.cbWndExtra = 0;
     scan_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);

@@ -7,6 +7,7 @@
 #include "sys/threads.h"
 #include "sys/win32/owned_handle.h"
 #include "ui/main_window_win32.h"
+#include "ui/options_sheet_win32.h"
 #include "ui/time_zone_check.h"
 
 namespace orvane {
@@ -97,6 +98,10 @@ LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
         case IDC_TIME_ZONE_BUTTON:
             check_time_zone(state);
             break;
+        case IDC_OPTIONS_BUTTON:
+            if (options_sheet_open) return 0;  // one sheet at a time
+            open_options_sheet(state, window);
+            break;
         case command_help:
             open_help(window, state);
             break;
@@ -118,7 +123,7 @@ LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
             DestroyWindow(window);
             return 1;
         default:
-            // The options sheet and the About dialog are not built yet.
+            // The About dialog is not built yet.
             return 0;
     }
     set_event(state.worker_event);
