@@ -11,12 +11,18 @@
 //   service_probe gone PID SEC         waits until that process has ended
 //   service_probe cleanup NAME         stops and deletes the service, ending its
 //                                      process by its id if it does not stop
+// and, through the program's own calls, for its service "Chronobel":
+//   service_probe install PROGRAM      install_service for the program at that path
+//   service_probe remove               remove_service (stopping it first if it runs)
 // Exit code 0 on success, 1 on failure, 2 on bad usage.
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
+#include "core/paths.h"
+#include "platform/service_calls.h"
+#include "platform/service_control.h"
 
 namespace {
 
@@ -138,6 +144,22 @@ int cleanup(const wchar_t* name) {
     return 0;
 }
 
+int install_program(const wchar_t* program) {
+    orvane::chronobel_state state;
+    orvane::split_path(state.program_path, program);
+    state.exe_name = state.program_path.file;
+    return orvane::install_service(orvane::service_name, orvane::service_display_name,
+                                   orvane::service_command_line(state), orvane::service_description);
+}
+
+int remove_program_service() {
+    orvane::service_status_record status;
+    std::uint8_t installed = 0, running = 0;
+    if (orvane::query_service(orvane::service_name, status, installed, running) != 0 || !installed) return 1;
+    bool deleted = false;
+    return orvane::remove_service(orvane::service_name, running, &deleted) == 0 && deleted ? 0 : 1;
+}
+
 int usage() {
     std::fputs("usage: service_probe config|state|wait|start|stop|interrogate|pid|gone|cleanup ...\n", stderr);
     return 2;
@@ -146,6 +168,7 @@ int usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 2 && std::wstring(argv[1]) == L"remove") return remove_program_service();
     if (argc < 3) return usage();
     const std::wstring command = argv[1];
     const wchar_t* name = argv[2];
@@ -174,5 +197,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"gone" && argc == 4) return wait_for_process(static_cast<DWORD>(_wtoi(name)), _wtoi(argv[3])) ? 0 : 1;
     if (command == L"cleanup") return cleanup(name);
+    if (command == L"install") return install_program(name);
     return usage();
 }
