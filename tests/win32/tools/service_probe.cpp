@@ -9,6 +9,7 @@
 //   service_probe interrogate NAME     ControlService interrogate; prints the state
 //   service_probe pid NAME             the process the service runs in (0: none)
 //   service_probe gone PID SEC         waits until that process has ended
+//   service_probe end PID IMAGE        ends that process if it runs the program IMAGE
 //   service_probe cleanup NAME         stops and deletes the service, ending its
 //                                      process by its id if it does not stop
 // and, through the program's own calls, for its service "Chronobel":
@@ -123,6 +124,22 @@ bool wait_for_process(DWORD pid, int seconds) {
     return ended;
 }
 
+// Ends a process by its id, but only while it still runs `image` (an id
+// may have been given to another process since).
+int end_process(DWORD pid, const wchar_t* image) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    if (!process) return 0;
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    int result = 0;
+    if (QueryFullProcessImageNameW(process, 0, path, &size) && _wcsicmp(path, image) == 0) {
+        TerminateProcess(process, 1);
+        result = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0 ? 0 : 1;
+    }
+    CloseHandle(process);
+    return result;
+}
+
 int cleanup(const wchar_t* name) {
     DWORD pid = 0;
     if (state_of(name, &pid) == 0) return 0;
@@ -161,7 +178,9 @@ int remove_program_service() {
 }
 
 int usage() {
-    std::fputs("usage: service_probe config|state|wait|start|stop|interrogate|pid|gone|cleanup ...\n", stderr);
+    std::fputs("usage: service_probe config|state|wait|start|stop|interrogate|pid|gone|end|cleanup|install ...\n"
+               "       service_probe remove\n",
+               stderr);
     return 2;
 }
 
@@ -197,6 +216,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"gone" && argc == 4) return wait_for_process(static_cast<DWORD>(_wtoi(name)), _wtoi(argv[3])) ? 0 : 1;
     if (command == L"cleanup") return cleanup(name);
+    if (command == L"end" && argc == 4) return end_process(static_cast<DWORD>(_wtoi(name)), argv[3]);
     if (command == L"install") return install_program(name);
     return usage();
 }
