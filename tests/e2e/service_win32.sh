@@ -99,10 +99,16 @@ expect_serving() {
 }
 
 # Nothing listens on the ports while the service is not running, so the
-# answers come from the service (another test may hold them: then run this
-# one again later).
+# answers come from the service. (Another test on this machine may hold them:
+# then run this one again later.)
 expect_ports_free() {
-  [ -z "$(ss -Htln 'sport = :37')$(ss -Huln 'sport = :123')" ] || e2e_fail "the ports 37 and 123 are in use: $1"
+  local held tries
+  for tries in $(seq 20); do
+    held=$(ss -Htlnp 'sport = :37'; ss -Hulnp 'sport = :123')
+    [ -z "$held" ] && return 0
+    sleep 0.25
+  done
+  e2e_fail "the ports 37 and 123 are in use $1: $held"
 }
 
 expect_state() {
