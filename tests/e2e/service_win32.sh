@@ -35,7 +35,8 @@ appdata=$(wine reg query 'HKU\.DEFAULT\Software\Microsoft\Windows\CurrentVersion
 [ -n "$appdata" ] || e2e_fail "no AppData folder for the default account"
 service_folder=$(winepath -u "$appdata\\Orvane\\Chronobel" | tr -d '\r')
 service_folder=${service_folder%/}
-had_folder=$([ -d "$service_folder" ] && echo 1 || true)
+had_folder=
+[ -d "$service_folder" ] && had_folder=1
 [ -f "$service_folder/dSync.dat" ] && cp "$service_folder/dSync.dat" "$e2e_work/dSync.dat.before"
 
 service_cleanup() {
