@@ -207,8 +207,9 @@ int start_operation(chronobel_state& state) {
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
-    start_query_thread(state);
+    // Noted first: the worker may look at the time-out as soon as the query runs.
     note_query_started();
+    start_query_thread(state);
     return result;
 }
 
