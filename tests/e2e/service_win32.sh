@@ -39,6 +39,8 @@ had_folder=
 [ -d "$service_folder" ] && had_folder=1
 [ -f "$service_folder/dSync.dat" ] && cp "$service_folder/dSync.dat" "$e2e_work/dSync.dat.before"
 
+# Every process the service ran in, so that none outlives the test.
+service_pids=()
 service_cleanup() {
   wine "$probe" cleanup Chronobel >/dev/null 2>&1 || true
   local pid
@@ -67,8 +69,6 @@ settings="$e2e_work/native/dSync.dat"
 
 run_program() { wine "$program_dir/Chronobel.exe" "$@" >"$e2e_work/program.log" 2>&1; }
 
-# Every process the service ran in, so that none outlives the test.
-service_pids=()
 note_service_pid() {
   pid=$(sp pid Chronobel)
   service_pids+=("$pid")
