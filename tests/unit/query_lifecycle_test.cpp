@@ -72,8 +72,10 @@ TEST(QueryLifecycle, OutcomeIsNeverSeenBeforeTheThreadIsDone) {
         q.engine.time_port = i % 2 ? good.port() : bad.port();
         q.start();
         ASSERT_TRUE(q.join());
-        ++generation;
+        // The next generation begins once this query's outcome is cleared:
+        // until then a watcher may still read it, beside the next one's busy.
         finish_query(q.engine);
+        ++generation;
     }
     stop = true;
     watcher.join();
