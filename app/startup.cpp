@@ -19,21 +19,26 @@ void run_worker(chronobel_state& state) {
 
 }  // namespace
 
-void start_worker(chronobel_state& state) {
+int start_worker(chronobel_state& state) {
     state.engine.phase = 0;
     state.engine.failed = 0;
     status_step = 0;
     if (!state.worker_event) state.worker_event = create_manual_event();
+    // The worker waits on its event; without it, or without the worker,
+    // nothing would ever stop the servers.
+    if (!state.worker_event) return worker_not_started;
     set_event(state.worker_event);
-    start_program_thread(state, program_thread::worker, run_worker);
+    if (!start_program_thread(state, program_thread::worker, run_worker)) return worker_not_started;
     if (state.settings.on_program_start != 0) {
         const bool sync_then_exit = state.settings.on_program_start == 2;
         state.correct_requested = sync_then_exit ? 1 : 0;
-        exit_after_operation(sync_then_exit);
+        // The service syncs, but keeps running until it is stopped.
+        exit_after_operation(sync_then_exit && !running_as_service);
         start_operation(state);
     }
     if (state.settings.time_server_enabled) start_servers(state);
     check_time_zone(state);
+    return worker_started;
 }
 
 void end_program_threads(chronobel_state& state, std::uint32_t limit_ms) {

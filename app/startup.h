@@ -14,8 +14,11 @@ constexpr int threads_overran_exit_code = 70;
 
 // Starts the worker (first pass at once), the "On Chronobel start" action,
 // the built-in servers when enabled, and checks the time-zone lock. Each
-// thread holds an owner of the state of its own.
-void start_worker(chronobel_state& state);
+// thread holds an owner of the state of its own. Returns 0, or
+// worker_not_started when its event or its thread could not be made (then
+// nothing else is started).
+enum start_worker_result : int { worker_started = 0, worker_not_started = 20 };
+int start_worker(chronobel_state& state);
 
 // The program's end, before any global goes away: stops the worker, the
 // servers and a running query, and joins their threads within

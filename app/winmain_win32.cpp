@@ -10,7 +10,8 @@
 #include "core/state.h"
 #include "engine/quick_sync.h"
 #include "platform/privilege.h"
-#include "platform/service_control_win32.h"
+#include "platform/service_control.h"
+#include "platform/service_folder_win32.h"
 #include "platform/service_win32.h"
 #include "platform/startup_win32.h"
 #include "sys/files.h"
@@ -47,17 +48,17 @@ void init_instance(chronobel_state& state, HINSTANCE instance) {
     state.large_icon = load_program_icon(instance, 32);
 }
 
-void run_service_dispatcher() {
-    SERVICE_TABLE_ENTRYW services[] = {
-        {const_cast<wchar_t*>(service_name), service_main},
-        {nullptr, nullptr},
-    };
-    // Outside the service control manager this returns at once with an error.
-    StartServiceCtrlDispatcherW(services);
+// The service reads the settings copy that the desktop program keeps for it,
+// then hands this thread to the service manager.
+void run_as_service(chronobel_state& state) {
+    if (use_service_settings_folder(state)) load_data_files(state);
+    run_service_dispatcher([](chronobel_state& s) { return start_worker(s); });
+    // The worker has stopped the servers; every thread ends before the process.
+    end_program_threads(state);
 }
 
-// Handles the switches left to right; the quick sync, the service and the
-// service removal end the process when their work is done.
+// Handles the switches left to right; the quick sync, the service, and the
+// service's installation and removal end the process when their work is done.
 void handle_switches(chronobel_state& state, const wchar_t* command_line) {
     int count = 0;
     const owned_argv arguments(CommandLineToArgvW(command_line, &count));
@@ -71,11 +72,12 @@ void handle_switches(chronobel_state& state, const wchar_t* command_line) {
                 // 0 only when the clock was set, so callers can tell.
                 ExitProcess(static_cast<UINT>(run_quick_sync(state)));
             case L'x':
-                run_service_dispatcher();
+                run_as_service(state);
                 ExitProcess(0);
+            case L'i':
+                ExitProcess(static_cast<UINT>(install_own_service(state)));
             case L'z':
-                remove_own_service();
-                ExitProcess(0);
+                ExitProcess(static_cast<UINT>(remove_own_service()));
             default:
                 break;
         }

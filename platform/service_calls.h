@@ -1,15 +1,15 @@
-// Querying, starting and stopping a service of this machine by name, through
-// the service control manager. The SNTP server uses them to move the Windows
-// Time service off UDP port 123; the service buttons use them for the
-// program's own service. On POSIX they touch nothing and report that there
-// is no service manager.
+// Querying, installing, starting, stopping and removing a service of this
+// machine by name, through the service control manager. The SNTP server uses
+// them to move the Windows Time service off UDP port 123; the service buttons
+// and the switches /i and /z use them for the program's own service. On
+// POSIX they touch nothing and report that there is no service manager.
 #pragma once
 #include <cstdint>
 #include <string>
 
 namespace orvane {
 
-// Result codes of the three calls: 0 also when the service itself cannot be
+// Result codes of the calls: 0 also when the service itself cannot be
 // opened or the action fails; 11 when the service manager cannot be opened
 // (no administrative rights, or no such manager on this system).
 enum service_call_result : int { service_call_done = 0, service_manager_unavailable = 11 };
@@ -36,5 +36,14 @@ int start_service(const std::wstring& name);
 // Sends the service the stop control, its answer into `status`; does not
 // wait for it to stop.
 int stop_service(const std::wstring& name, service_status_record& status);
+// Creates an own-process service that starts automatically (delayed) as
+// LocalSystem, with normal error control, then sets its description. An
+// existing service of that name is left as it is.
+int install_service(const std::wstring& name, const std::wstring& display_name, const std::wstring& binary_path,
+                    const std::wstring& description);
+// Deletes the service; a running one is sent the stop control first and
+// given one second. `deleted`, when given, tells whether the service manager
+// took the deletion (a service still stopping goes once it has stopped).
+int remove_service(const std::wstring& name, std::uint8_t running, bool* deleted = nullptr);
 
 }  // namespace orvane

@@ -13,4 +13,13 @@ int start_service(const std::wstring&) { return service_manager_unavailable; }
 
 int stop_service(const std::wstring&, service_status_record&) { return service_manager_unavailable; }
 
+int install_service(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&) {
+    return service_manager_unavailable;
+}
+
+int remove_service(const std::wstring&, std::uint8_t, bool* deleted) {
+    if (deleted) *deleted = false;
+    return service_manager_unavailable;
+}
+
 }  // namespace orvane

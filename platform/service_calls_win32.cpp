@@ -1,5 +1,7 @@
 #include <windows.h>
 #include "platform/service_calls.h"
+#include "sys/clock.h"
+#include "sys/win32/owned_handle.h"
 
 namespace orvane {
 namespace {
@@ -16,41 +18,27 @@ void copy_status(const SERVICE_STATUS& from, service_status_record& to) {
     to.wait_hint = from.dwWaitHint;
 }
 
-// The service manager of this machine with full access, closed on leaving.
-struct service_manager {
-    SC_HANDLE handle = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    ~service_manager() {
-        if (handle) CloseServiceHandle(handle);
-    }
-    service_manager() = default;
-    service_manager(const service_manager&) = delete;
-    service_manager& operator=(const service_manager&) = delete;
-};
+// The service manager of this machine with full access (empty when it
+// cannot be opened: no administrative rights).
+owned_service open_manager() { return owned_service(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
 
-// One service, opened with full access (null when it cannot be).
-struct open_service {
-    SC_HANDLE handle;
-    open_service(const service_manager& manager, const std::wstring& name)
-        : handle(OpenServiceW(manager.handle, name.c_str(), SERVICE_ALL_ACCESS)) {}
-    ~open_service() {
-        if (handle) CloseServiceHandle(handle);
-    }
-    open_service(const open_service&) = delete;
-    open_service& operator=(const open_service&) = delete;
-};
+// One service, opened with full access (empty when it cannot be).
+owned_service open_service(const owned_service& manager, const std::wstring& name) {
+    return owned_service(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+}
 
 }  // namespace
 
 int query_service(const std::wstring& name, service_status_record& status, std::uint8_t& installed,
                   std::uint8_t& running) {
-    service_manager manager;
-    if (!manager.handle) return service_manager_unavailable;
-    open_service service(manager, name);
-    installed = service.handle ? 1 : 0;
+    const owned_service manager = open_manager();
+    if (!manager) return service_manager_unavailable;
+    const owned_service service = open_service(manager, name);
+    installed = service ? 1 : 0;
     running = 0;
-    if (!service.handle) return service_call_done;
+    if (!service) return service_call_done;
     SERVICE_STATUS raw{};
-    if (QueryServiceStatus(service.handle, &raw)) {
+    if (QueryServiceStatus(service.get(), &raw)) {
         copy_status(raw, status);
         running = raw.dwCurrentState == SERVICE_RUNNING ? 1 : 0;
     }
@@ -58,21 +46,54 @@ int query_service(const std::wstring& name, service_status_record& status, std::
 }
 
 int start_service(const std::wstring& name) {
-    service_manager manager;
-    if (!manager.handle) return service_manager_unavailable;
-    open_service service(manager, name);
-    if (service.handle) StartServiceW(service.handle, 0, nullptr);
+    const owned_service manager = open_manager();
+    if (!manager) return service_manager_unavailable;
+    if (const owned_service service = open_service(manager, name)) StartServiceW(service.get(), 0, nullptr);
     return service_call_done;
 }
 
 int stop_service(const std::wstring& name, service_status_record& status) {
-    service_manager manager;
-    if (!manager.handle) return service_manager_unavailable;
-    open_service service(manager, name);
-    if (!service.handle) return service_call_done;
+    const owned_service manager = open_manager();
+    if (!manager) return service_manager_unavailable;
+    const owned_service service = open_service(manager, name);
+    if (!service) return service_call_done;
     SERVICE_STATUS raw{};
-    ControlService(service.handle, SERVICE_CONTROL_STOP, &raw);
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &raw);
     copy_status(raw, status);
+    return service_call_done;
+}
+
+int install_service(const std::wstring& name, const std::wstring& display_name, const std::wstring& binary_path,
+                    const std::wstring& description) {
+    const owned_service manager = open_manager();
+    if (!manager) return service_manager_unavailable;
+    const owned_service service(CreateServiceW(manager.get(), name.c_str(), display_name.c_str(), SERVICE_ALL_ACCESS,
+                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                               binary_path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (!service) return service_call_done;  // it exists already, or cannot be made
+    std::wstring text = description;  // the call takes a writable string
+    SERVICE_DESCRIPTIONW described{text.data()};
+    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &described);
+    // Older systems (and Wine) refuse the delayed start; the service then
+    // starts with the others, which is just as good.
+    SERVICE_DELAYED_AUTO_START_INFO delayed{TRUE};
+    ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed);
+    return service_call_done;
+}
+
+int remove_service(const std::wstring& name, std::uint8_t running, bool* deleted) {
+    if (deleted) *deleted = false;
+    if (running) {
+        service_status_record status;
+        if (stop_service(name, status) == service_manager_unavailable) return service_manager_unavailable;
+        sleep_ms(1000);
+    }
+    const owned_service manager = open_manager();
+    if (!manager) return service_manager_unavailable;
+    const owned_service service = open_service(manager, name);
+    if (!service) return service_call_done;
+    const bool taken = DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+    if (deleted) *deleted = taken;
     return service_call_done;
 }
 

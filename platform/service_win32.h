@@ -1,13 +1,15 @@
-// The Windows service "Chronobel": the entry the service control manager calls.
+// The Windows service "Chronobel": the dispatcher, the service main the
+// service control manager calls, and its control handler.
 #pragma once
-#include <windows.h>
+#include "platform/service_control.h"
+#include "platform/service_runtime.h"
 
 namespace orvane {
 
-// The name under which the program runs as a service.
-inline constexpr wchar_t service_name[] = L"Chronobel";
-
-// The service main, handed to StartServiceCtrlDispatcherW.
-void WINAPI service_main(DWORD argc, LPWSTR* argv);
+// Hands the calling thread to the service control dispatcher with the one
+// service "Chronobel", whose main starts its work with `start`. Returns when
+// the service has stopped, or at once (with an error) when the program was
+// not started by the service control manager.
+void run_service_dispatcher(service_worker_starter start);
 
 }  // namespace orvane

@@ -1,10 +1,11 @@
 #include "ui/options_service_win32.h"
 #include "platform/service_calls.h"
+#include "platform/service_control.h"
 
 namespace orvane {
 namespace {
 
-constexpr wchar_t own_service[] = L"Chronobel";
+constexpr const wchar_t* own_service = service_name;
 
 }  // namespace
 
@@ -22,12 +23,10 @@ void stop_own_service() {
     stop_service(own_service, record);
 }
 
-// STAND-INS: installing and removing a service by name come with the service
-// installation (install_service and remove_service beside query_service);
-// until then these two buttons change nothing, and the status query a
-// second later shows so.
-void install_chronobel_service(const chronobel_state&) {}
+void install_chronobel_service(const chronobel_state& state) {
+    install_service(own_service, service_display_name, service_command_line(state), service_description);
+}
 
-void remove_chronobel_service(bool) {}
+void remove_chronobel_service(bool running) { remove_service(own_service, running ? 1 : 0); }
 
 }  // namespace orvane

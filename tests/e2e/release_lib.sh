@@ -5,7 +5,6 @@
 
 # Until Chronobel.exe installs its service with /i, the service choice is
 # left out of the tests; remove this line when it does.
-release_service_switch_missing=1
 
 # release_isolate "$@": runs the calling script again in a network namespace
 # of its own, with loopback only, where this machine allows one.

@@ -24,6 +24,11 @@ case "$action" in
     [ -f "$session_display" ] && export DISPLAY=$(cat "$session_display")
     wineserver -p </dev/null >/dev/null 2>&1
     wine wineboot </dev/null >/dev/null 2>&1
+    # Wine starts the automatic services with its server: a service
+    # "Chronobel" left behind by a test that was killed would run now, on
+    # the real ports. It is stopped and deleted before any test starts.
+    service_probe="$2/tests/win32/service_probe.exe"
+    if [ -f "$service_probe" ]; then wine "$service_probe" cleanup Chronobel </dev/null >/dev/null 2>&1 || true; fi
     ;;
   stop)
     wineserver -k </dev/null >/dev/null 2>&1 || true

@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Whole program: the Windows service "Chronobel" under Wine's service
+# manager, twice round the same cycle. First through the program's own calls
+# (install_service, remove_service) with the settings copy that the desktop
+# program keeps for the service; then through the switches /i and /z with the
+# settings beside the program. Each time: the configuration as installed, a
+# start through the service manager, the built-in TIME and SNTP servers
+# answering real clients on 127.0.0.1, an interrogation, a stop within 5 s
+# with the process gone, a second start, and the removal of the running
+# service. The program lives in a folder with blanks in its name.
+#   service_win32.sh WIN32_BUILD SCREENSHOT_DIR   (CHRONOBEL_NATIVE: the native program)
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source "$(dirname "$0")/lib.sh"
+
+native=${CHRONOBEL_NATIVE:?the native program, which writes the settings file}
+e2e_prepare "$build"
+e2e_start_display
+# Wine starts the automatic services whenever its server starts: the server
+# stays up until the end, and nothing installed here outlives the test.
+wineserver -p 2>/dev/null || true
+probe="$build/tests/win32/service_probe.exe"
+[ -f "$probe" ] || e2e_fail "no $probe"
+sp() { wine "$probe" "$@" | tr -d '\r'; }
+
+program_dir="$e2e_work/Program Files/Chronobel"
+mkdir -p "$program_dir"
+mv "$e2e_work/Chronobel.exe" "$program_dir/"
+program_win=$(winepath -w "$program_dir/Chronobel.exe" | tr -d '\r')
+printf '#this machine\r\n127.0.0.1\r\n' >"$program_dir/ServFile.txt"
+
+# The folder of the settings copy: the default account's application data.
+appdata=$(wine reg query 'HKU\.DEFAULT\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v AppData |
+  tr -d '\r' | sed -n 's/^ *AppData *REG_SZ *//p')
+[ -n "$appdata" ] || e2e_fail "no AppData folder for the default account"
+service_folder=$(winepath -u "$appdata\\Orvane\\Chronobel" | tr -d '\r')
+service_folder=${service_folder%/}
+had_folder=
+[ -d "$service_folder" ] && had_folder=1
+[ -f "$service_folder/dSync.dat" ] && cp "$service_folder/dSync.dat" "$e2e_work/dSync.dat.before"
+
+# Every process the service ran in, so that none outlives the test.
+service_pids=()
+service_cleanup() {
+  wine "$probe" cleanup Chronobel >/dev/null 2>&1 || true
+  local pid
+  for pid in "${service_pids[@]}"; do wine "$probe" gone "$pid" 10 >/dev/null 2>&1 || wine "$probe" end "$pid" "$program_win" || true; done
+  if [ -f "$e2e_work/dSync.dat.before" ]; then
+    cp "$e2e_work/dSync.dat.before" "$service_folder/dSync.dat"
+  elif [ -z "$had_folder" ]; then
+    rm -rf "$service_folder"
+    rmdir "$(dirname "$service_folder")" 2>/dev/null || true
+  else
+    rm -f "$service_folder/dSync.dat"
+  fi
+}
+trap 'service_cleanup; e2e_cleanup' EXIT
+# A service left behind by an earlier run that failed hard.
+sp cleanup Chronobel
+
+# The settings: the built-in servers on, no automatic sync, nothing but this
+# machine to ask.
+mkdir -p "$e2e_work/native"
+cp "$native" "$e2e_work/native/chronobel"
+"$e2e_work/native/chronobel" /o time_server_enabled=1 autosync_enabled=0 autocheck_enabled=0 on_program_start=0 \
+  manual_a=127.0.0.1 manual_b=127.0.0.1 || e2e_fail "the settings could not be written"
+settings="$e2e_work/native/dSync.dat"
+[ -f "$settings" ] || e2e_fail "no settings file"
+
+run_program() { wine "$program_dir/Chronobel.exe" "$@" >"$e2e_work/program.log" 2>&1; }
+
+note_service_pid() {
+  pid=$(sp pid Chronobel)
+  service_pids+=("$pid")
+}
+
+expect_installed() {
+  local config
+  config=$(sp config Chronobel) || e2e_fail "the service is not installed"
+  local expected
+  for expected in "path=\"$program_win\" /x" type=16 start=2 error=1 account=LocalSystem \
+    "display=Chronobel Internet Time Synchronisation" group= dependencies= \
+    "description=Corrects time and provides a TIME server"; do
+    grep -qxF "$expected" <<<"$config" || e2e_fail "configuration lacks '$expected':"$'\n'"$config"
+  done
+  # Wine keeps no delayed automatic start; Windows does.
+  grep -qxE 'delayed=(1|unsupported)' <<<"$config" || e2e_fail "delayed start: $config"
+  e2e_note "installed as $(sed -n 's/^path=//p' <<<"$config")"
+}
+
+expect_serving() {
+  local tries=0
+  until rdate -p 127.0.0.1 >"$e2e_work/rdate.out" 2>&1; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 40 ] || e2e_fail "no TIME answer: $(cat "$e2e_work/rdate.out")"
+    sleep 0.25
+  done
+  ntpdate -q 127.0.0.1 >"$e2e_work/ntpdate.out" 2>&1 || e2e_fail "no SNTP answer: $(cat "$e2e_work/ntpdate.out")"
+  e2e_note "TIME and SNTP answered: $(head -1 "$e2e_work/rdate.out")"
+}
+
+# Nothing listens on the ports while the service is not running, so the
+# answers come from the service. (Another test on this machine may hold them:
+# then run this one again later.)
+expect_ports_free() {
+  local held tries
+  for tries in $(seq 20); do
+    held=$(ss -Htlnp 'sport = :37'; ss -Hulnp 'sport = :123')
+    [ -z "$held" ] && return 0
+    sleep 0.25
+  done
+  e2e_fail "the ports 37 and 123 are in use $1: $held"
+}
+
+expect_state() {
+  local state=$1 seconds=$2
+  sp wait Chronobel "$state" "$seconds" || e2e_fail "not in state $state within $seconds s (now $(sp state Chronobel))"
+}
+
+# Stops the running service through the service manager: stopped within 5 s,
+# and its process has ended.
+expect_stop() {
+  note_service_pid
+  [ "$(sp interrogate Chronobel)" = 4 ] || e2e_fail "an interrogation does not report running"
+  sp stop Chronobel >/dev/null || e2e_fail "the stop control was refused"
+  expect_state 1 5
+  sp gone "$pid" 5 || e2e_fail "the service's process $pid is still there"
+  expect_ports_free "after the stop"
+  e2e_note "stopped, process $pid gone"
+}
+
+expect_removed_while_running() {
+  local pid=$1
+  [ "$(sp state Chronobel)" = missing ] || e2e_fail "still installed after the removal"
+  # Stopped first: a running service would only be marked for deletion.
+  sp gone "$pid" 5 || e2e_fail "the removed service's process $pid is still there"
+  expect_ports_free "after the removal"
+  e2e_note "removed while running: stopped and deleted"
+}
+
+# Round 1: the program's own calls, and the settings copy in the service's folder.
+expect_ports_free "before the start"
+touch "$program_dir/DefSet.txt"
+mkdir -p "$service_folder"
+cp "$settings" "$service_folder/dSync.dat"
+sp install "$program_win" || e2e_fail "install_service failed"
+expect_installed
+sp start Chronobel || e2e_fail "the service manager did not start the service"
+expect_state 4 30
+expect_serving
+expect_stop
+sp start Chronobel || e2e_fail "the service did not start again"
+expect_state 4 30
+note_service_pid
+sp remove || e2e_fail "remove_service did not delete the running service"
+expect_removed_while_running "$pid"
+run_program /z || e2e_fail "/z without a service ended with code $?"
+
+# Round 2: the switches, and the settings beside the program.
+rm "$program_dir/DefSet.txt" "$service_folder/dSync.dat"
+cp "$settings" "$program_dir/dSync.dat"
+run_program /i || e2e_fail "/i ended with code $?"
+[ "$(sp state Chronobel)" = 4 ] || e2e_fail "/i succeeded but the service is not running"
+expect_installed
+expect_serving
+expect_stop
+sp start Chronobel || e2e_fail "the service did not start again"
+expect_state 4 30
+note_service_pid
+run_program /z || e2e_fail "/z ended with code $?"
+expect_removed_while_running "$pid"
+run_program /Z || e2e_fail "/Z without a service ended with code $?"
+e2e_note "the service went through both rounds"
