@@ -51,7 +51,10 @@ INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, GWLP_USERDATA, lparam);
         fill(dialog, *reinterpret_cast<chronobel_state*>(lparam));
-        return TRUE;
+        // Close has the focus, so that the text box does not open with its
+        // text selected.
+        SetFocus(GetDlgItem(dialog, IDC_ABOUT_CLOSE_BUTTON));
+        return FALSE;
     }
     const chronobel_state* state = state_of(dialog);
     if (!state) return FALSE;
