@@ -282,7 +282,7 @@ TEST_F(DialogsOnWine, TheTimeZoneDialogShowsTheZoneInForceAndOnlyOkClosesIt) {
     shown_dialog dialog(show_time_zone_dialog, state);
     ASSERT_NE(dialog.window(), nullptr);
     EXPECT_EQ(dialog.title(), "Time Zone");
-    // Captions come from the UI strings, not from the template.
+    // Some of the captions the label table gives.
     EXPECT_EQ(dialog.text(IDC_ZONE_PHASE_LABEL), "Current Phase");
     EXPECT_EQ(dialog.text(IDC_DAYLIGHT_GROUP), "Daylight");
     EXPECT_EQ(dialog.text(IDC_LOCK_ZONE), "Lock this Time Zone");
