@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <shellapi.h>
 #include "engine/query.h"
 #include "engine/worker.h"
 #include "platform/elevation_win32.h"
@@ -8,7 +7,9 @@
 #include "sys/win32/owned_handle.h"
 #include "ui/main_window_win32.h"
 #include "ui/options_sheet_win32.h"
-#include "ui/time_zone_check.h"
+#include "ui/about_dialog_win32.h"
+#include "ui/readme.h"
+#include "ui/time_zone_dialog_win32.h"
 
 namespace orvane {
 namespace {
@@ -55,11 +56,6 @@ void reset_auto_timers(HWND window, chronobel_state& state) {
     arm_auto_timer(window, state);
 }
 
-void open_help(HWND window, const chronobel_state& state) {
-    const std::wstring help = state.program_dir() + L"ReadMe.htm";
-    ShellExecuteW(window, L"open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
 void toggle(std::uint8_t& flag) { flag = flag ? 0 : 1; }
 
 }  // namespace
@@ -96,14 +92,17 @@ LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
             correct(window, state);
             break;
         case IDC_TIME_ZONE_BUTTON:
-            check_time_zone(state);
+            show_time_zone_dialog(window, state);
+            break;
+        case IDC_ABOUT_BUTTON:
+            show_about_dialog(window, state);
             break;
         case IDC_OPTIONS_BUTTON:
             if (options_sheet_open) return 0;  // one sheet at a time
             open_options_sheet(state, window);
             break;
         case command_help:
-            open_help(window, state);
+            open_readme(state);
             break;
         case command_reset_auto_timers:
             reset_auto_timers(window, state);

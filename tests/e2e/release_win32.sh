@@ -28,12 +28,9 @@ e2e_note "the zip holds: $(cmake -E tar tf "$release_zip" | tr '\n' ' ')"
 
 # The setup, with start at log-on (and the service).
 install_dir="$release_drive/Program Files/Chronobel"
-options=(/AUTOSTART=1)
-installed=(Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe)
 # The service is the program, which writes its default server list on start.
-[ -n "${release_service_switch_missing:-}" ] || { options+=(/SERVICE=1); installed+=(ServFile.txt); }
-release_install "${options[@]}"
-release_expect_files "$install_dir" "${installed[@]}"
+release_install /AUTOSTART=1 /SERVICE=1
+release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe ServFile.txt
 cmp -s "$install_dir/Chronobel.exe" "$unzipped/Chronobel.exe" || e2e_fail "the installed program is not the zip's"
 release_expect_version "$install_dir/Chronobel.exe"
 
@@ -51,12 +48,10 @@ size=$(release_reg "$release_uninstall_key" EstimatedSize)
 [ $((size)) -ge 100 ] || e2e_fail "uninstall entry: size $size KiB"
 [ "$(release_reg "$release_run_key" Chronobel.exe)" = "\"$program\"" ] || e2e_fail "no start at log-on"
 
-if [ -z "${release_service_switch_missing:-}" ]; then
-  wine sc query Chronobel | tr -d '\r' | grep -q "STATE *: 4 *RUNNING" || e2e_fail "the service does not run"
-  [ "$(release_reg 'HKLM\System\CurrentControlSet\Services\Chronobel' ImagePath)" = "\"$program\" /x" ] ||
-    e2e_fail "the service does not run the installed program"
-  e2e_note "the service runs"
-fi
+wine sc query Chronobel | tr -d '\r' | grep -q "STATE *: 4 *RUNNING" || e2e_fail "the service does not run"
+[ "$(release_reg 'HKLM\System\CurrentControlSet\Services\Chronobel' ImagePath)" = "\"$program\" /x" ] ||
+  e2e_fail "the service does not run the installed program"
+e2e_note "the service runs"
 
 # The program, started as a user would, from its shortcut.
 wine start "$release_shortcut" || e2e_fail "the shortcut does not start"
@@ -85,7 +80,5 @@ done
 ! release_reg "$release_run_key" Chronobel.exe >/dev/null || e2e_fail "the start at log-on is still there"
 cmp -s "$release_data/dSync.dat" "$e2e_work/dSync.dat" || e2e_fail "the settings went with the program"
 grep -q "the log of the user" "$release_data/dLog.txt" || e2e_fail "the log went with the program"
-if [ -z "${release_service_switch_missing:-}" ]; then
-  ! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the service is still installed"
-fi
+! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the service is still installed"
 e2e_note "uninstalled; the settings and the log stayed"

@@ -38,3 +38,9 @@ foreach(suite IN LISTS wine_suites)
   # identity; only the Wine processes see it.
   set_tests_properties(wine.${suite} PROPERTIES FIXTURES_REQUIRED wine_prefix TIMEOUT 900 ENVIRONMENT "TZ=Europe/Berlin")
 endforeach()
+
+# The dialog tests show their dialogs, which take the foreground of the Wine
+# session's one desktop: not while a whole-program test types into its window.
+if(TEST wine.DialogsOnWine)
+  set_tests_properties(wine.DialogsOnWine PROPERTIES RESOURCE_LOCK wine_desktop)
+endif()

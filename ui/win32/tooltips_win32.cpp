@@ -41,4 +41,12 @@ void add_tooltips(const chronobel_state& state, HWND dialog, const ui_text_pair*
         add_tooltip(pair->control, state.ui_text(pair->ui_string), state, dialog);
 }
 
+void remove_tooltip(int control_id, const chronobel_state& state, HWND dialog) {
+    HWND tips = static_cast<HWND>(state.tooltip_window);
+    HWND control = GetDlgItem(dialog, control_id);
+    if (!tips || !control) return;
+    TOOLINFOA tool = tool_for(control, static_cast<HINSTANCE>(state.h_instance));
+    SendMessageA(tips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 }  // namespace orvane

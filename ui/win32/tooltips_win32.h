@@ -13,5 +13,8 @@ namespace orvane {
 void add_tooltip(int control_id, std::string_view text, const chronobel_state& state, HWND dialog);
 // One tooltip per pair of `table`, with that pair's UI string.
 void add_tooltips(const chronobel_state& state, HWND dialog, const ui_text_pair* table);
+// Takes the tooltip of control `control_id` away again: the tooltip window
+// outlives the controls of a dialog that closes.
+void remove_tooltip(int control_id, const chronobel_state& state, HWND dialog);
 
 }  // namespace orvane

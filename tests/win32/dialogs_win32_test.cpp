@@ -1,0 +1,382 @@
+// The time-zone and About dialogs, shown modally on a thread of their own as
+// the window thread shows them, and looked at and pressed from the test's
+// thread: their texts, the keys that do not close them, the buttons that do,
+// and what they hand to the shell.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+#include "core/paths.h"
+#include "data/ui_strings.h"
+#include "resources/resource_ids.h"
+#include "support/test_zone.h"
+#include "support/win32_temp_dir.h"
+#include "sys/files.h"
+#include "sys/timezone.h"
+#include "ui/about_dialog_win32.h"
+#include "ui/time_zone_dialog_win32.h"
+
+using namespace orvane;
+using namespace std::chrono_literals;
+using orvane::testing::win32_temp_dir;
+
+namespace {
+
+// A dialog shown by `show` on its own thread, with the tooltip window on
+// that thread too, as the program has it.
+class shown_dialog {
+public:
+    using show_fn = int (*)(HWND, chronobel_state&);
+    shown_dialog(show_fn show, chronobel_state& state) {
+        result_ = std::async(std::launch::async, [this, show, &state] {
+            HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+            state.tooltip_window = tips;
+            tips_ = tips;
+            thread_id_ = GetCurrentThreadId();
+            const int result = show(nullptr, state);
+            DestroyWindow(tips);
+            return result;
+        });
+        // Wine under emulation may take long to show a first window.
+        for (int waited = 0; waited < 600 && !window_; ++waited) {
+            if (result_.wait_for(100ms) == std::future_status::ready) break;
+            if (thread_id_) EnumThreadWindows(thread_id_, pick_dialog, reinterpret_cast<LPARAM>(&window_));
+        }
+    }
+    ~shown_dialog() {
+        // Both dialogs end on command 1, should a test have left one open.
+        if (window_ && !ended_within(0ms)) PostMessageW(window_, WM_COMMAND, 1, 0);
+        if (result_.valid()) result_.wait_for(30s);
+    }
+    shown_dialog(const shown_dialog&) = delete;
+    shown_dialog& operator=(const shown_dialog&) = delete;
+
+    HWND window() const { return window_; }
+    std::string text(int control) const {
+        char text[600] = {};
+        GetDlgItemTextA(window_, control, text, sizeof text);
+        return text;
+    }
+    std::string title() const {
+        char text[200] = {};
+        GetWindowTextA(window_, text, sizeof text);
+        return text;
+    }
+    std::string tooltip(int control) const {
+        char text[1024] = {};
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = GetDlgItem(window_, control);
+        tool.uId = reinterpret_cast<UINT_PTR>(tool.hwnd);
+        tool.lpszText = text;
+        SendMessageA(tips_, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        return text;
+    }
+    void click(int control) const { SendMessageW(GetDlgItem(window_, control), BM_CLICK, 0, 0); }
+    // The key goes to the focused control, through the dialog's own loop.
+    void press_escape() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        HWND target = GetGUIThreadInfo(thread_id_, &info) && info.hwndFocus ? info.hwndFocus : window_;
+        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    }
+    // EndDialog hides the dialog at once; its loop may end a little later.
+    bool open_after(std::chrono::milliseconds time) const {
+        Sleep(static_cast<DWORD>(time.count()));
+        return IsWindowVisible(window_) && !ended_within(0ms);
+    }
+    bool ended_within(std::chrono::milliseconds limit) const {
+        return !result_.valid() || result_.wait_for(limit) == std::future_status::ready;
+    }
+    int result() { return result_.get(); }
+    // The visible top-level windows of the dialog's thread but the dialog:
+    // a message box would be one.
+    int other_windows() const {
+        std::vector<HWND> windows;
+        EnumThreadWindows(thread_id_, list_visible, reinterpret_cast<LPARAM>(&windows));
+        return static_cast<int>(windows.size()) - 1;
+    }
+
+private:
+    static BOOL CALLBACK pick_dialog(HWND window, LPARAM found) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    static BOOL CALLBACK list_visible(HWND window, LPARAM list) {
+        if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    }
+
+    std::future<int> result_;
+    std::atomic<DWORD> thread_id_{0};
+    std::atomic<HWND> tips_{nullptr};
+    HWND window_ = nullptr;
+};
+
+// Makes the shell open pages and folders by writing their paths, one a
+// line, into a log instead of starting a browser or a folder window; puts
+// the prefix's own associations back afterwards.
+class shell_recorder {
+public:
+    explicit shell_recorder(std::wstring log) : log_(std::move(log)) {
+        wchar_t system[MAX_PATH] = {};
+        GetSystemDirectoryW(system, MAX_PATH);
+        const std::wstring command = std::wstring(system) + L"\\cmd.exe /c echo %1>>\"" + log_ + L"\"";
+        replace(L".htm", L"Chronobel.TestPage");
+        replace(L"Chronobel.TestPage\\shell\\open\\command", command);
+        replace(L"Folder\\shell\\open\\command", command);
+    }
+    ~shell_recorder() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (!it->made.empty()) {
+                RegDeleteTreeW(HKEY_CLASSES_ROOT, it->made.c_str());
+                RegDeleteKeyW(HKEY_CLASSES_ROOT, it->made.c_str());
+                continue;
+            }
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, it->key.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+            if (it->value)
+                RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(it->value->c_str()),
+                               static_cast<DWORD>((it->value->size() + 1) * sizeof(wchar_t)));
+            else
+                RegDeleteValueW(key, nullptr);
+            RegCloseKey(key);
+        }
+    }
+    shell_recorder(const shell_recorder&) = delete;
+    shell_recorder& operator=(const shell_recorder&) = delete;
+
+    // The paths opened so far, once `count` of them are there (or the time is up).
+    std::vector<std::string> opened(std::size_t count) const {
+        std::vector<std::string> lines;
+        for (int waited = 0; waited < 600; ++waited) {
+            lines = read_lines();
+            if (lines.size() >= count) break;
+            Sleep(100);
+        }
+        return lines;
+    }
+
+private:
+    struct saved_value {
+        std::wstring key;
+        std::wstring made;  // the outermost key made here, removed again
+        std::optional<std::wstring> value;
+    };
+    static std::wstring first_missing(const std::wstring& path) {
+        for (std::size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
+            const std::wstring part = path.substr(0, end);
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, part.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return part;
+            RegCloseKey(key);
+            if (end == std::wstring::npos) return {};
+        }
+    }
+    void replace(const std::wstring& key_name, const std::wstring& value) {
+        saved_value saved{key_name, first_missing(key_name), std::nullopt};
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key_name.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        wchar_t old[1024] = {};
+        DWORD size = sizeof old - sizeof(wchar_t);
+        if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
+            saved.value = old;
+        saved_.push_back(saved);
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    std::vector<std::string> read_lines() const {
+        std::vector<std::string> lines;
+        HANDLE file = CreateFileW(log_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return lines;
+        char bytes[4096] = {};
+        DWORD got = 0;
+        ReadFile(file, bytes, sizeof bytes - 1, &got, nullptr);
+        CloseHandle(file);
+        std::string line;
+        for (DWORD i = 0; i < got; ++i) {
+            if (bytes[i] == '\n') {
+                lines.push_back(line);
+                line.clear();
+            } else if (bytes[i] != '\r' && bytes[i] != '"') {
+                line += bytes[i];
+            }
+        }
+        return lines;
+    }
+
+    std::wstring log_;
+    std::vector<saved_value> saved_;
+};
+
+std::string narrow_path(const std::wstring& path) { return narrow(path); }
+std::string narrow_path(const wchar_t* name) { return zone_name_text(reinterpret_cast<const char16_t*>(name)); }
+
+// The date a "last weekday of the month" rule names next, worked out with
+// the system's own calendar: the month's last day, then back to the weekday.
+std::string last_weekday_text(const SYSTEMTIME& rule) {
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    SYSTEMTIME next_month{};
+    next_month.wYear = static_cast<WORD>(today.wYear + (rule.wMonth < today.wMonth ? 1 : 0));
+    next_month.wMonth = static_cast<WORD>(rule.wMonth + 1);
+    if (next_month.wMonth == 13) {
+        next_month.wMonth = 1;
+        ++next_month.wYear;
+    }
+    next_month.wDay = 1;
+    FILETIME t{};
+    SystemTimeToFileTime(&next_month, &t);
+    ULARGE_INTEGER units{{t.dwLowDateTime, t.dwHighDateTime}};
+    SYSTEMTIME last{};
+    units.QuadPart -= 864'000'000'000ULL;  // one day
+    FileTimeToSystemTime(reinterpret_cast<const FILETIME*>(&units), &last);
+    units.QuadPart -= ((last.wDayOfWeek - rule.wDayOfWeek + 7) % 7) * 864'000'000'000ULL;
+    FileTimeToSystemTime(reinterpret_cast<const FILETIME*>(&units), &last);
+    last.wHour = rule.wHour;
+    last.wMinute = rule.wMinute;
+    char time[100] = {}, date[100] = {};
+    GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &last, nullptr, time, sizeof time);
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &last, nullptr, date, sizeof date);
+    return std::string(time) + " " + date;
+}
+
+struct DialogsOnWine : ::testing::Test {
+    win32_temp_dir dir;
+    chronobel_state state;
+
+    void SetUp() override {
+        state.h_instance = GetModuleHandleW(nullptr);
+        state.program_name = L"Chronobel";
+        split_path(state.program_path, dir / L"Chronobel.exe");
+        split_path(state.data_path, dir.dir());
+        load_ui_strings(state, ui_string_count, L"Strings.txt");
+        apply_default_settings(state);
+    }
+};
+
+}  // namespace
+
+TEST_F(DialogsOnWine, TheTimeZoneDialogShowsTheZoneInForceAndOnlyOkClosesIt) {
+    TIME_ZONE_INFORMATION system{};
+    const DWORD period = GetTimeZoneInformation(&system);
+    ASSERT_EQ(system.Bias, -60) << "the Wine tests run with TZ=Europe/Berlin";
+    ASSERT_EQ(system.StandardDate.wDay, 5);
+    ASSERT_EQ(system.DaylightDate.wDay, 5);
+
+    shown_dialog dialog(show_time_zone_dialog, state);
+    ASSERT_NE(dialog.window(), nullptr);
+    EXPECT_EQ(dialog.title(), "Time Zone");
+    // Some of the captions the label table gives.
+    EXPECT_EQ(dialog.text(IDC_ZONE_PHASE_LABEL), "Current Phase");
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_GROUP), "Daylight");
+    EXPECT_EQ(dialog.text(IDC_LOCK_ZONE), "Lock this Time Zone");
+
+    EXPECT_EQ(dialog.text(IDC_ZONE_DISPLAY_NAME).rfind("(UTC+01:00) ", 0), 0u) << dialog.text(IDC_ZONE_DISPLAY_NAME);
+    EXPECT_EQ(dialog.text(IDC_ZONE_PHASE), period == TIME_ZONE_ID_DAYLIGHT ? "Daylight" : "Standard");
+    EXPECT_EQ(dialog.text(IDC_ZONE_BIAS), "60");  // east of UTC: positive
+    EXPECT_EQ(dialog.text(IDC_STANDARD_NAME), narrow_path(system.StandardName));
+    EXPECT_EQ(dialog.text(IDC_STANDARD_DATE), last_weekday_text(system.StandardDate));
+    EXPECT_EQ(dialog.text(IDC_STANDARD_BIAS), "0");
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_NAME), narrow_path(system.DaylightName));
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_DATE), last_weekday_text(system.DaylightDate));
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_BIAS), "-60");
+    EXPECT_EQ(dialog.tooltip(IDC_LOCK_ZONE), "Ensure that the Time Zone settings are not changed.");
+    EXPECT_EQ(IsDlgButtonChecked(dialog.window(), IDC_LOCK_ZONE), BST_UNCHECKED);
+
+    dialog.press_escape();
+    EXPECT_TRUE(dialog.open_after(1s)) << "Escape closed the dialog";
+    dialog.click(IDC_LOCK_ZONE);
+    EXPECT_EQ(state.settings.time_zone_locked, 0) << "the box is stored by OK only";
+    dialog.click(IDC_ZONE_OK_BUTTON);
+    ASSERT_TRUE(dialog.ended_within(30s));
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(state.settings.time_zone_locked, 1);
+}
+
+TEST_F(DialogsOnWine, AZoneWithoutDaylightSavingShowsNoneAndHelpOpensTheManualOnlyWhenThere) {
+    orvane::testing::scoped_test_zone test;
+    test.zone.zone = orvane::testing::make_zone(300, u"Chronobel Test Standard Time");
+    test.zone.period = zone_period_none;
+    test.zone.display_names[u"Chronobel Test Standard Time"] = u"(UTC-05:00) Test Town";
+    state.settings.locked_time_zone = test.zone.zone;
+    state.settings.time_zone_locked = 1;
+    shell_recorder shell(dir / L"opened.txt");
+
+    shown_dialog dialog(show_time_zone_dialog, state);
+    ASSERT_NE(dialog.window(), nullptr);
+    EXPECT_EQ(dialog.text(IDC_ZONE_DISPLAY_NAME), "(UTC-05:00) Test Town");
+    EXPECT_EQ(dialog.text(IDC_ZONE_PHASE), "Standard");
+    EXPECT_EQ(dialog.text(IDC_ZONE_BIAS), "-300");
+    EXPECT_EQ(dialog.text(IDC_STANDARD_NAME), "Chronobel Test Standard Time");
+    for (int control : {IDC_STANDARD_DATE, IDC_STANDARD_BIAS, IDC_DAYLIGHT_DATE, IDC_DAYLIGHT_BIAS})
+        EXPECT_EQ(dialog.text(control), "None") << control;
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_NAME), "");
+    EXPECT_EQ(IsDlgButtonChecked(dialog.window(), IDC_LOCK_ZONE), BST_CHECKED);
+
+    // Without the manual nothing at all happens; with it, the shell gets it.
+    dialog.click(IDC_ZONE_HELP_BUTTON);
+    EXPECT_EQ(dialog.other_windows(), 0);
+    dir.write(L"ReadMe.htm", "<html><body>Manual</body></html>\r\n");
+    dialog.click(IDC_ZONE_HELP_BUTTON);
+    EXPECT_EQ(shell.opened(1), std::vector<std::string>{narrow_path(dir / L"ReadMe.htm")});
+    EXPECT_EQ(dialog.other_windows(), 0);
+
+    dialog.click(IDC_ZONE_OK_BUTTON);
+    ASSERT_TRUE(dialog.ended_within(30s));
+    EXPECT_EQ(state.settings.time_zone_locked, 1);
+    EXPECT_TRUE(test.zone.writes().empty());
+}
+
+TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
+    split_path(state.data_path, dir / L"not made yet\\");
+    shell_recorder shell(dir / L"opened.txt");
+
+    shown_dialog dialog(show_about_dialog, state);
+    ASSERT_NE(dialog.window(), nullptr);
+    EXPECT_EQ(dialog.title(), "About Chronobel");
+    const std::string where = narrow_path(dir.dir());
+    EXPECT_EQ(dialog.text(IDC_LOCATIONS), "Location of program:\r\n" + where + "Chronobel.exe \r\n\r\n" +
+                                              "Where program stores user data:\r\n" + where + "not made yet\\");
+    RECT box{};
+    GetWindowRect(GetDlgItem(dialog.window(), IDC_LOCATIONS), &box);
+    MapWindowPoints(nullptr, dialog.window(), reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_EQ(box.left, 5);
+    EXPECT_EQ(box.top, 190);
+    EXPECT_EQ(box.right - box.left, 290);
+    EXPECT_EQ(box.bottom - box.top, 140);
+    EXPECT_EQ(dialog.text(IDC_OPEN_DIRS_BUTTON), "Open Dirs");
+    EXPECT_EQ(dialog.tooltip(IDC_OPEN_DIRS_BUTTON), "Open Dirs");
+    // Both pictures were found: the program's icon and the second one.
+    int icons = 0;
+    for (HWND child = GetWindow(dialog.window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (SendMessageW(child, STM_GETICON, 0, 0)) ++icons;
+    EXPECT_EQ(icons, 2);
+
+    dialog.press_escape();
+    EXPECT_TRUE(dialog.open_after(1s)) << "Escape closed the dialog";
+    // The data folder is not there: only the program's folder opens, and
+    // nothing says so.
+    dialog.click(IDC_OPEN_DIRS_BUTTON);
+    EXPECT_EQ(shell.opened(1), std::vector<std::string>{where});
+    EXPECT_EQ(dialog.other_windows(), 0);
+
+    dialog.click(IDC_ABOUT_CLOSE_BUTTON);
+    ASSERT_TRUE(dialog.ended_within(30s));
+    EXPECT_EQ(dialog.result(), 1);
+}

@@ -1,0 +1,79 @@
+#include "ui/about_dialog_win32.h"
+#include <string>
+#include "resources/resource_ids.h"
+#include "ui/win32/controls_win32.h"
+#include "ui/win32/shell_win32.h"
+#include "ui/win32/tooltips_win32.h"
+
+namespace orvane {
+namespace {
+
+constexpr char open_dirs_text[] = "Open Dirs";
+
+// Where the text box goes, in pixels of the dialog's client area: below the
+// two lines of names, wider and taller than its place in the template.
+constexpr RECT locations_box{5, 190, 5 + 290, 190 + 140};
+
+chronobel_state* state_of(HWND dialog) {
+    return reinterpret_cast<chronobel_state*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+}
+
+std::wstring locations_text(const chronobel_state& state) {
+    return L"Location of program:\r\n" + state.program_path.full + L" \r\n\r\nWhere program stores user data:\r\n" +
+           state.data_path.full;
+}
+
+void fill(HWND dialog, const chronobel_state& state) {
+    MoveWindow(GetDlgItem(dialog, IDC_LOCATIONS), locations_box.left, locations_box.top,
+               locations_box.right - locations_box.left, locations_box.bottom - locations_box.top, TRUE);
+    set_control_text(dialog, IDC_OPEN_DIRS_BUTTON, open_dirs_text);
+    add_tooltip(IDC_OPEN_DIRS_BUTTON, open_dirs_text, state, dialog);
+    SetDlgItemTextW(dialog, IDC_LOCATIONS, locations_text(state).c_str());
+}
+
+// Only Close ends the dialog: Escape's command (IDCANCEL) is not handled.
+INT_PTR on_command(HWND dialog, const chronobel_state& state, int command) {
+    switch (command) {
+        case IDC_ABOUT_CLOSE_BUTTON:
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDC_OPEN_DIRS_BUTTON:
+            // A data folder that is not there yet is passed over.
+            open_in_shell(state.program_dir(), shell_item::folder);
+            open_in_shell(state.data_dir(), shell_item::folder);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lparam);
+        fill(dialog, *reinterpret_cast<chronobel_state*>(lparam));
+        // Close has the focus, so that the text box does not open with its
+        // text selected.
+        SetFocus(GetDlgItem(dialog, IDC_ABOUT_CLOSE_BUTTON));
+        return FALSE;
+    }
+    const chronobel_state* state = state_of(dialog);
+    if (!state) return FALSE;
+    switch (message) {
+        case WM_COMMAND:
+            return on_command(dialog, *state, LOWORD(wparam));
+        case WM_DESTROY:
+            remove_tooltip(IDC_OPEN_DIRS_BUTTON, *state, dialog);
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+int show_about_dialog(HWND owner, chronobel_state& state) {
+    return static_cast<int>(DialogBoxParamW(static_cast<HINSTANCE>(state.h_instance), MAKEINTRESOURCEW(IDD_ABOUT),
+                                            owner, about_dialog_proc, reinterpret_cast<LPARAM>(&state)));
+}
+
+}  // namespace orvane
