@@ -1,6 +1,7 @@
 #include "ui/options_sheet_win32.h"
 #include <commctrl.h>
 #include <shellapi.h>
+#include <algorithm>
 #include <string>
 #include "engine/worker.h"
 #include "server/servers.h"
@@ -57,11 +58,49 @@ private:
 options_session* g_session = nullptr;
 win32_options_host* g_host = nullptr;
 
+// The sheet sizes its pages in its own dialog font, the pages lay out their
+// controls in theirs ("MS Sans Serif"); where that font is the wider one (as
+// under Wine), the sheet grows by the difference so that no page is cut off.
+void fit_sheet_to_page(HWND page) {
+    RECT needed{};
+    GetWindowRect(page, &needed);  // the template's size, before the sheet moves it
+    HWND sheet = GetParent(page);
+    HWND tab = PropSheet_GetTabControl(sheet);
+    if (!sheet || !tab) return;
+    RECT shown{};
+    GetClientRect(tab, &shown);
+    TabCtrl_AdjustRect(tab, FALSE, &shown);
+    const int grow_x = std::max(0L, (needed.right - needed.left) - (shown.right - shown.left));
+    const int grow_y = std::max(0L, (needed.bottom - needed.top) - (shown.bottom - shown.top));
+    if (grow_x == 0 && grow_y == 0) return;
+    auto grow = [](HWND window, int dx, int dy) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    grow(sheet, grow_x, grow_y);
+    grow(tab, grow_x, grow_y);
+    // The sheet's own buttons (OK, Cancel, and the hidden Apply and Help)
+    // keep their place at the bottom right.
+    for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (child == tab || child == page || GetParent(child) != sheet) continue;
+        wchar_t class_name[16] = {};
+        GetClassNameW(child, class_name, 16);
+        if (lstrcmpiW(class_name, L"Button") != 0) continue;
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(child, nullptr, r.left + grow_x, r.top + grow_y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
 INT_PTR page_message(option_page which, HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
     if (!g_session) return FALSE;
     win32_option_page view(g_session->state, page);
     switch (message) {
         case WM_INITDIALOG:
+            fit_sheet_to_page(page);
             set_number_box_ranges(page);
             fill_options_page(*g_session, view);
             return TRUE;
