@@ -71,6 +71,9 @@ struct query_engine {
     // Ports of the two protocols; tests point them at free loopback ports.
     std::uint16_t time_port = 37;
     std::uint16_t sntp_port = 123;
+    // A TIME reply's whole seconds minus the local clock's when it arrived
+    // (a TIME check has no finer difference to show); 0 after SNTP.
+    std::int64_t time_difference_s = 0;
     // Which query is the engine's: raised by every prepare and by an abort
     // that gives up on a query, whose thread then touches the engine no more.
     std::atomic<std::uint32_t> generation{0};

@@ -45,6 +45,7 @@ int prepare_query(query_engine& e) {
     e.server_time = 0;
     e.reply_tick = 0;
     e.response_ms = 0;
+    e.time_difference_s = 0;
     e.force_time_protocol.store(0);
     e.result_code.store(query_ok);
     return query_ok;

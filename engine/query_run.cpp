@@ -87,6 +87,7 @@ void copy_query_results(const query_engine& from, const query_engine& before, qu
     to.server_time = from.server_time;
     to.reply_tick = from.reply_tick;
     to.response_ms = from.response_ms;
+    to.time_difference_s = from.time_difference_s;
     publish_names(from, to);
     if (from.date_after != before.date_after) to.date_after = from.date_after;
     if (from.date_before != before.date_before) to.date_before = from.date_before;
@@ -144,9 +145,11 @@ int exchange_time(query_run& run) {
     std::uint8_t reply[time_reply_size] = {};
     const std::uint32_t seconds = time_reply_seconds(reply, receive_reply(run, reply, time_reply_size));
     if (seconds == 0) return map_socket_error();
+    const filetime arrived = system_time_now();
     e.reply_tick = tick_count();
     e.server_seconds = seconds;
     e.server_time = ntp_seconds_to_filetime(seconds);
+    e.time_difference_s = whole_seconds_difference(e.server_time, arrived);
     e.response_ms = static_cast<std::int32_t>(e.reply_tick - run.start_tick);
     raise_phase(run, phase_reply_converted);
     return query_ok;

@@ -116,6 +116,11 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
         append_limited(text, state.ui_text(mode == result_after_check ? 209 : 190));
         append_limited(text, offset_seconds_text(e.offset));
         append_limited(text, state.ui_text(187));
+    } else if (e.offset == 0 && e.time_difference_s != 0 && mode == result_after_check) {
+        // A TIME check knows the difference to the whole second only, and says so.
+        append_limited(text, state.ui_text(209));
+        append_limited(text, std::to_string(e.time_difference_s));
+        append_limited(text, state.ui_text(187));
     }
     if (s.log_response || mode == result_after_correction) {
         append_limited(text, state.ui_text(210));
