@@ -13,8 +13,6 @@
 namespace orvane {
 namespace {
 
-constexpr std::uint32_t abort_poll_ms = 50;
-
 std::atomic<name_resolver> g_resolver{nullptr};
 
 // The abort's last resort: the query fails now, and its thread (still in a

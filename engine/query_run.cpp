@@ -6,6 +6,7 @@
 #include "engine/ntp_time.h"
 #include "engine/query.h"
 #include "engine/query_socket.h"
+#include "engine/sntp_exchange.h"
 #include "engine/sntp_packet.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
@@ -155,30 +156,43 @@ int exchange_time(query_run& run) {
     return query_ok;
 }
 
-// RFC 4330 client exchange. T1 is read right before the send, so the time
-// spent on the look-up and the connection does not bias the offset.
+// RFC 4330 client exchange, sent again while no reply comes (see
+// engine/sntp_exchange.h). T1 is read right before each send, so the time
+// spent on the look-up and the connection does not bias the offset. The wait
+// goes on until a reply, the abort of the worker's time-out, or a limit
+// beyond the longest time-out; it is cut into short slices so that an abort
+// is seen at once even where ending the socket's calls does not wake it.
 int exchange_sntp(query_run& run) {
     query_engine& e = run.engine;
-    const filetime t1 = system_time_now();
-    const sntp_packet request = make_sntp_request(t1);
-    if (send_bytes(run.socket, request.data(), sntp_packet_size) != static_cast<int>(sntp_packet_size))
-        return query_short_send;
-    sntp_packet reply{};
-    const int received = receive_reply(run, reply.data(), sntp_packet_size);
-    const filetime t4 = system_time_now();
-    const std::uint32_t reply_tick = tick_count();
-    if (received != static_cast<int>(sntp_packet_size)) return map_socket_error();
-    sntp_reading reading;
-    run.reply_check = read_sntp_reply(reply, t1, t4, reading);
-    // To callers a refused reply is a socket error; the check is kept for the log.
-    if (run.reply_check != sntp_reply_check::passed) return query_socket_error;
-    e.reply_tick = reply_tick;
-    e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
-    raise_phase(run, phase_reply_converted);
-    e.offset = reading.offset;
-    e.server_seconds = reading.server_seconds;
-    e.server_time = reading.server_time;
-    return query_ok;
+    sntp_exchange exchange;
+    exchange.socket = run.socket;
+    const std::uint32_t began = tick_count();
+    for (;;) {
+        if (aborted(run)) return query_socket_error;
+        const std::uint32_t now = tick_count();
+        if (!exchange.send_if_due(now)) return query_short_send;
+        if (now - began > sntp_reply_wait_limit_ms) return query_timed_out;
+        const int ready = wait_readable(run.socket, exchange.wait_ms(now, abort_poll_ms));
+        if (ready < 0) return map_socket_error();
+        if (ready == 0) continue;
+        sntp_reading reading;
+        sntp_reply_check check = sntp_reply_check::passed;
+        filetime t4 = 0;
+        std::uint32_t reply_tick = 0;
+        const sntp_receive outcome = receive_sntp_reply(exchange, reading, check, t4, reply_tick);
+        if (outcome == sntp_receive::failed) return map_socket_error();
+        if (outcome == sntp_receive::ignored) continue;
+        run.reply_check = check;
+        // To callers a refused reply is a socket error; the check is kept for the log.
+        if (outcome == sntp_receive::refused) return query_socket_error;
+        e.reply_tick = reply_tick;
+        e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
+        raise_phase(run, phase_reply_converted);
+        e.offset = reading.offset;
+        e.server_seconds = reading.server_seconds;
+        e.server_time = reading.server_time;
+        return query_ok;
+    }
 }
 
 // busy is cleared before the outcome is published, and both under

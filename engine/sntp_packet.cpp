@@ -8,12 +8,19 @@ std::int64_t request_originate_value(filetime t1) {
     return std::llroundl(since_1900 / 10'000'000.0L * 429.0L);
 }
 
-sntp_packet make_sntp_request(filetime t1) {
+sntp_packet make_sntp_request(filetime t1, ntp_timestamp transmit) {
     sntp_packet request{};
     request[0] = sntp_client_request;
     const auto v = static_cast<std::uint64_t>(request_originate_value(t1));
     write_timestamp(request, sntp_originate_at, {static_cast<std::uint32_t>(v >> 32), static_cast<std::uint32_t>(v)});
+    write_timestamp(request, sntp_transmit_at, transmit);
     return request;
+}
+
+ntp_timestamp request_transmit(filetime t1, std::uint32_t noise) {
+    ntp_timestamp t = filetime_to_ntp_timestamp(t1);
+    t.fraction = (t.fraction & ~0xFFu) | (noise & 0xFFu);
+    return t;
 }
 
 sntp_reply_check check_sntp_reply(const sntp_packet& reply) {

@@ -59,8 +59,14 @@ constexpr int sntp_stratum(const sntp_packet& packet) { return packet[sntp_strat
 // Servers only echo it, so its unusual scale does no harm.
 std::int64_t request_originate_value(filetime t1);
 
-// A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 16 zero bytes.
-sntp_packet make_sntp_request(filetime t1);
+// A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 8
+// zero bytes, and the Transmit Timestamp `transmit` (see request_transmit),
+// which a server echoes as the reply's Originate Timestamp.
+sntp_packet make_sntp_request(filetime t1, ntp_timestamp transmit = {});
+// The Transmit Timestamp of a request sent at `t1`: its time, with the low 8
+// bits of the fraction (below 100 ns) taken from `noise`, so that a forged
+// reply cannot guess it from the time alone.
+ntp_timestamp request_transmit(filetime t1, std::uint32_t noise);
 
 // The client's checks of a reply (the sanity rules of RFC 4330), numbered in
 // the order they are made; the first that fails names the reason. The
