@@ -2,6 +2,7 @@
 // the TIME or SNTP exchange, and the date-range test.
 #include <mutex>
 #include "core/state.h"
+#include "engine/average_query.h"
 #include "engine/date_range.h"
 #include "engine/ntp_time.h"
 #include "engine/query.h"
@@ -77,6 +78,8 @@ void copy_query_inputs(const query_engine& from, query_engine& to) {
     to.manual_b = from.manual_b;
     to.time_port = from.time_port;
     to.sntp_port = from.sntp_port;
+    to.average_names = from.average_names;
+    to.average_wait_ms = from.average_wait_ms;
 }
 
 // A refused bound widened by the date-range test goes back to the engine;
@@ -89,6 +92,10 @@ void copy_query_results(const query_engine& from, const query_engine& before, qu
     to.reply_tick = from.reply_tick;
     to.response_ms = from.response_ms;
     to.time_difference_s = from.time_difference_s;
+    to.servers_asked = from.servers_asked;
+    to.servers_answered = from.servers_answered;
+    to.servers_agreeing = from.servers_agreeing;
+    to.servers_left_out = from.servers_left_out;
     publish_names(from, to);
     if (from.date_after != before.date_after) to.date_after = from.date_after;
     if (from.date_before != before.date_before) to.date_before = from.date_before;
@@ -195,6 +202,19 @@ int exchange_sntp(query_run& run) {
     }
 }
 
+// "Average": several servers at once (engine/average_query.h).
+int exchange_average(query_run& run) {
+    average_hooks hooks;
+    hooks.aborted = [&run] { return aborted(run); };
+    hooks.publish_socket = [&run](socket_handle s) {
+        run.socket = s;
+        return publish_socket(run);
+    };
+    hooks.connected = [&run] { raise_phase(run, phase_awaiting_reply); };
+    hooks.reply_converted = [&run] { raise_phase(run, phase_reply_converted); };
+    return run_average_query(run.engine, hooks, run.socket, run.start_tick);
+}
+
 // busy is cleared before the outcome is published, and both under
 // query_mutex: whoever sees `failed` or phase 6 also sees the thread done, and
 // a finish_query cannot slip in between. A query given up by an abort has
@@ -244,8 +264,9 @@ void run_query(chronobel_state& state, std::uint32_t generation) {
         raise_phase(run, phase_connecting);
         run.start_tick = tick_count();
         const bool time_transport = protocol == protocol_time || e.force_time_protocol.load();
-        code = connect_to_server(run, time_transport, protocol == protocol_time);
-        if (code == query_ok) {
+        if (!time_transport && !e.average_names.empty()) {
+            code = exchange_average(run);
+        } else if (code = connect_to_server(run, time_transport, protocol == protocol_time); code == query_ok) {
             raise_phase(run, phase_awaiting_reply);
             code = time_transport ? exchange_time(run) : exchange_sntp(run);
         }

@@ -1,5 +1,6 @@
 #include "engine/sntp_packet.h"
 #include <cmath>
+#include <limits>
 
 namespace orvane {
 
@@ -47,6 +48,15 @@ sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime
     reading.offset = sntp_offset(t1, t2, t3, t4);
     reading.server_seconds = transmit.seconds;
     reading.server_time = t3;
+    const auto span = [](filetime later, filetime earlier) { return static_cast<std::int64_t>(later - earlier); };
+    // A wild server's stamps may lie centuries apart: held, not wrapped.
+    const std::int64_t trip = span(t4, t1), hold = span(t3, t2);
+    std::int64_t delay = 0;
+    if (__builtin_sub_overflow(trip, hold, &delay))
+        delay = hold > 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+    reading.delay = filetime_span_to_ntp_units(delay);
+    // Both fields are unsigned 16.16 seconds; << 16 makes them 2^-32 s.
+    reading.allowance = (std::int64_t{read_be32(&reply[4])} << 16) / 2 + (std::int64_t{read_be32(&reply[8])} << 16);
     return check;
 }
 

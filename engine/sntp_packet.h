@@ -92,6 +92,11 @@ struct sntp_reading {
     std::int64_t offset = 0;           // server minus local, 2^-32 s
     std::uint32_t server_seconds = 0;  // the Transmit Timestamp's seconds
     filetime server_time = 0;          // the Transmit Timestamp as a filetime
+    // Round trip less the server's hold, (T4 − T1) − (T3 − T2), and what the
+    // server admits of its own error, root delay / 2 + root dispersion; both
+    // in 2^-32 s.
+    std::int64_t delay = 0;
+    std::int64_t allowance = 0;
 };
 // Checks the reply and, when it passes, reads it into `reading`.
 sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime t4, sntp_reading& reading);
