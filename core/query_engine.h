@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 #include "sys/sockets_types.h"
 #include "sys/time_types.h"
 
@@ -23,6 +24,8 @@ enum query_result : int {
     query_timed_out = 16,
     query_socket_error = 17,
     query_no_protocol_option = 18,
+    // "Average": the servers that answered did not agree by a majority.
+    query_no_majority = 19,
 };
 
 // Protocols and server sources as the settings store them.
@@ -71,6 +74,19 @@ struct query_engine {
     // Ports of the two protocols; tests point them at free loopback ports.
     std::uint16_t time_port = 37;
     std::uint16_t sntp_port = 123;
+    // A TIME reply's whole seconds minus the local clock's when it arrived
+    // (a TIME check has no finer difference to show); 0 after SNTP.
+    std::int64_t time_difference_s = 0;
+    // "Average": the servers a query asks together (filled when the query
+    // starts; empty for a query of one server), and how long it gathers.
+    std::vector<std::string> average_names;
+    std::uint32_t average_wait_ms = 0;
+    // Its outcome: how many were asked, answered and agreed, and the names
+    // of those that answered but were left out (", " between them).
+    std::int32_t servers_asked = 0;
+    std::int32_t servers_answered = 0;
+    std::int32_t servers_agreeing = 0;
+    std::string servers_left_out;
     // Which query is the engine's: raised by every prepare and by an abort
     // that gives up on a query, whose thread then touches the engine no more.
     std::atomic<std::uint32_t> generation{0};

@@ -2,6 +2,7 @@
 #include <mutex>
 #include <string>
 #include "data/server_list.h"
+#include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/query.h"
 #include "engine/sntp_packet.h"
@@ -39,6 +40,15 @@ int retry_next_server(chronobel_state& state) {
 }
 
 void report_failed_query(chronobel_state& state) {
+    const query_engine& e = state.engine;
+    if (e.result_code == query_no_majority) {
+        // The servers answered but disagree: the reason, and which they were.
+        const std::string text = std::string(average_no_majority) + std::to_string(e.servers_agreeing) +
+                                 average_servers_of + std::to_string(e.servers_asked) + average_no_majority_end;
+        state.view().set_text(control_status_line, text);
+        if (!state.settings.log_disabled) write_log_line(state, text + ": ", e.server_name);
+        return;
+    }
     std::string text = state.ui_text(79);
     text += state.engine.server_name;
     state.view().set_text(control_status_line, text);
@@ -56,6 +66,8 @@ bool handle_failed_query(chronobel_state& state) {
     report_failed_query(state);
     if (e.abort_requested) state.auto_due = 0;
     if (state.settings.default_server_only || e.server_source != source_list || state.auto_due == 0) return false;
+    // Several servers were asked together: one of them alone must not decide.
+    if (!e.average_names.empty()) return false;
     return retry_next_server(state) == 0;
 }
 

@@ -54,4 +54,11 @@ std::int64_t filetime_span_to_ntp_units(std::int64_t span);
 // T1: request sent, T2: server received, T3: server sent, T4: reply arrived.
 std::int64_t sntp_offset(filetime t1, filetime t2, filetime t3, filetime t4);
 
+// Whole seconds of `server` minus whole seconds of `local`: what a TIME reply
+// (truncated to the second) can say about a clock read when it arrived.
+constexpr std::int64_t whole_seconds_difference(filetime server, filetime local) {
+    return static_cast<std::int64_t>(server / filetime_units_per_second) -
+           static_cast<std::int64_t>(local / filetime_units_per_second);
+}
+
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 #include "core/state.h"
+#include "engine/average_query.h"
 #include "engine/query_socket.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
@@ -12,8 +13,6 @@
 
 namespace orvane {
 namespace {
-
-constexpr std::uint32_t abort_poll_ms = 50;
 
 std::atomic<name_resolver> g_resolver{nullptr};
 
@@ -45,6 +44,9 @@ int prepare_query(query_engine& e) {
     e.server_time = 0;
     e.reply_tick = 0;
     e.response_ms = 0;
+    e.time_difference_s = 0;
+    e.servers_asked = e.servers_answered = e.servers_agreeing = 0;
+    e.servers_left_out.clear();
     e.force_time_protocol.store(0);
     e.result_code.store(query_ok);
     return query_ok;
@@ -87,6 +89,7 @@ bool start_query_thread(chronobel_state& state) {
     query_engine& e = state.engine;
     // The query this thread is for: the one just prepared.
     const std::uint32_t generation = e.generation.load();
+    prepare_average(state);
     if (start_program_thread(state, program_thread::query,
                              [generation](chronobel_state& owner) { run_query(owner, generation); }))
         return true;

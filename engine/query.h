@@ -28,6 +28,10 @@ constexpr int receive_attempts = 100;
 constexpr std::uint32_t empty_receive_pause_ms = 1;
 // A refused date-range bound moves by this many units of a filetime's high word.
 constexpr std::uint32_t date_range_widening = 1500;
+// An SNTP query waits for its reply at most this long (beyond the longest
+// time-out, 99 s, which ends it first), looking for an abort this often.
+constexpr std::uint32_t sntp_reply_wait_limit_ms = 100'000;
+constexpr std::uint32_t abort_poll_ms = 50;
 // How long an abort waits for the query thread before it gives up on it.
 constexpr std::uint32_t abort_deadline_ms = 750;
 

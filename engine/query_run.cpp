@@ -2,10 +2,12 @@
 // the TIME or SNTP exchange, and the date-range test.
 #include <mutex>
 #include "core/state.h"
+#include "engine/average_query.h"
 #include "engine/date_range.h"
 #include "engine/ntp_time.h"
 #include "engine/query.h"
 #include "engine/query_socket.h"
+#include "engine/sntp_exchange.h"
 #include "engine/sntp_packet.h"
 #include "sys/clock.h"
 #include "sys/sockets.h"
@@ -76,6 +78,8 @@ void copy_query_inputs(const query_engine& from, query_engine& to) {
     to.manual_b = from.manual_b;
     to.time_port = from.time_port;
     to.sntp_port = from.sntp_port;
+    to.average_names = from.average_names;
+    to.average_wait_ms = from.average_wait_ms;
 }
 
 // A refused bound widened by the date-range test goes back to the engine;
@@ -87,6 +91,11 @@ void copy_query_results(const query_engine& from, const query_engine& before, qu
     to.server_time = from.server_time;
     to.reply_tick = from.reply_tick;
     to.response_ms = from.response_ms;
+    to.time_difference_s = from.time_difference_s;
+    to.servers_asked = from.servers_asked;
+    to.servers_answered = from.servers_answered;
+    to.servers_agreeing = from.servers_agreeing;
+    to.servers_left_out = from.servers_left_out;
     publish_names(from, to);
     if (from.date_after != before.date_after) to.date_after = from.date_after;
     if (from.date_before != before.date_before) to.date_before = from.date_before;
@@ -144,38 +153,66 @@ int exchange_time(query_run& run) {
     std::uint8_t reply[time_reply_size] = {};
     const std::uint32_t seconds = time_reply_seconds(reply, receive_reply(run, reply, time_reply_size));
     if (seconds == 0) return map_socket_error();
+    const filetime arrived = system_time_now();
     e.reply_tick = tick_count();
     e.server_seconds = seconds;
     e.server_time = ntp_seconds_to_filetime(seconds);
+    e.time_difference_s = whole_seconds_difference(e.server_time, arrived);
     e.response_ms = static_cast<std::int32_t>(e.reply_tick - run.start_tick);
     raise_phase(run, phase_reply_converted);
     return query_ok;
 }
 
-// RFC 4330 client exchange. T1 is read right before the send, so the time
-// spent on the look-up and the connection does not bias the offset.
+// RFC 4330 client exchange, sent again while no reply comes (see
+// engine/sntp_exchange.h). T1 is read right before each send, so the time
+// spent on the look-up and the connection does not bias the offset. The wait
+// goes on until a reply, the abort of the worker's time-out, or a limit
+// beyond the longest time-out; it is cut into short slices so that an abort
+// is seen at once even where ending the socket's calls does not wake it.
 int exchange_sntp(query_run& run) {
     query_engine& e = run.engine;
-    const filetime t1 = system_time_now();
-    const sntp_packet request = make_sntp_request(t1);
-    if (send_bytes(run.socket, request.data(), sntp_packet_size) != static_cast<int>(sntp_packet_size))
-        return query_short_send;
-    sntp_packet reply{};
-    const int received = receive_reply(run, reply.data(), sntp_packet_size);
-    const filetime t4 = system_time_now();
-    const std::uint32_t reply_tick = tick_count();
-    if (received != static_cast<int>(sntp_packet_size)) return map_socket_error();
-    sntp_reading reading;
-    run.reply_check = read_sntp_reply(reply, t1, t4, reading);
-    // To callers a refused reply is a socket error; the check is kept for the log.
-    if (run.reply_check != sntp_reply_check::passed) return query_socket_error;
-    e.reply_tick = reply_tick;
-    e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
-    raise_phase(run, phase_reply_converted);
-    e.offset = reading.offset;
-    e.server_seconds = reading.server_seconds;
-    e.server_time = reading.server_time;
-    return query_ok;
+    sntp_exchange exchange;
+    exchange.socket = run.socket;
+    const std::uint32_t began = tick_count();
+    for (;;) {
+        if (aborted(run)) return query_socket_error;
+        const std::uint32_t now = tick_count();
+        if (!exchange.send_if_due(now)) return query_short_send;
+        if (now - began > sntp_reply_wait_limit_ms) return query_timed_out;
+        const int ready = wait_readable(run.socket, exchange.wait_ms(now, abort_poll_ms));
+        if (ready < 0) return map_socket_error();
+        if (ready == 0) continue;
+        sntp_reading reading;
+        sntp_reply_check check = sntp_reply_check::passed;
+        filetime t4 = 0;
+        std::uint32_t reply_tick = 0;
+        const sntp_receive outcome = receive_sntp_reply(exchange, reading, check, t4, reply_tick);
+        if (outcome == sntp_receive::failed) return map_socket_error();
+        if (outcome == sntp_receive::ignored) continue;
+        run.reply_check = check;
+        // To callers a refused reply is a socket error; the check is kept for the log.
+        if (outcome == sntp_receive::refused) return query_socket_error;
+        e.reply_tick = reply_tick;
+        e.response_ms = static_cast<std::int32_t>(reply_tick - run.start_tick);
+        raise_phase(run, phase_reply_converted);
+        e.offset = reading.offset;
+        e.server_seconds = reading.server_seconds;
+        e.server_time = reading.server_time;
+        return query_ok;
+    }
+}
+
+// "Average": several servers at once (engine/average_query.h).
+int exchange_average(query_run& run) {
+    average_hooks hooks;
+    hooks.aborted = [&run] { return aborted(run); };
+    hooks.publish_socket = [&run](socket_handle s) {
+        run.socket = s;
+        return publish_socket(run);
+    };
+    hooks.connected = [&run] { raise_phase(run, phase_awaiting_reply); };
+    hooks.reply_converted = [&run] { raise_phase(run, phase_reply_converted); };
+    return run_average_query(run.engine, hooks, run.socket, run.start_tick);
 }
 
 // busy is cleared before the outcome is published, and both under
@@ -227,8 +264,9 @@ void run_query(chronobel_state& state, std::uint32_t generation) {
         raise_phase(run, phase_connecting);
         run.start_tick = tick_count();
         const bool time_transport = protocol == protocol_time || e.force_time_protocol.load();
-        code = connect_to_server(run, time_transport, protocol == protocol_time);
-        if (code == query_ok) {
+        if (!time_transport && !e.average_names.empty()) {
+            code = exchange_average(run);
+        } else if (code = connect_to_server(run, time_transport, protocol == protocol_time); code == query_ok) {
             raise_phase(run, phase_awaiting_reply);
             code = time_transport ? exchange_time(run) : exchange_sntp(run);
         }

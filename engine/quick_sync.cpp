@@ -92,6 +92,8 @@ int quick_operation(chronobel_state& state, bool correct, const std::string& hos
     for (;;) {
         e.auto_protocol = protocol_sntp;
         if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;
+        // "Average" asked several servers together: one alone must not decide.
+        if (!e.average_names.empty()) break;
         if (both_protocols) {
             e.auto_protocol = protocol_time;
             if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;

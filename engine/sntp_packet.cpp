@@ -1,5 +1,6 @@
 #include "engine/sntp_packet.h"
 #include <cmath>
+#include <limits>
 
 namespace orvane {
 
@@ -8,12 +9,19 @@ std::int64_t request_originate_value(filetime t1) {
     return std::llroundl(since_1900 / 10'000'000.0L * 429.0L);
 }
 
-sntp_packet make_sntp_request(filetime t1) {
+sntp_packet make_sntp_request(filetime t1, ntp_timestamp transmit) {
     sntp_packet request{};
     request[0] = sntp_client_request;
     const auto v = static_cast<std::uint64_t>(request_originate_value(t1));
     write_timestamp(request, sntp_originate_at, {static_cast<std::uint32_t>(v >> 32), static_cast<std::uint32_t>(v)});
+    write_timestamp(request, sntp_transmit_at, transmit);
     return request;
+}
+
+ntp_timestamp request_transmit(filetime t1, std::uint32_t noise) {
+    ntp_timestamp t = filetime_to_ntp_timestamp(t1);
+    t.fraction = (t.fraction & ~0xFFu) | (noise & 0xFFu);
+    return t;
 }
 
 sntp_reply_check check_sntp_reply(const sntp_packet& reply) {
@@ -40,6 +48,15 @@ sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime
     reading.offset = sntp_offset(t1, t2, t3, t4);
     reading.server_seconds = transmit.seconds;
     reading.server_time = t3;
+    const auto span = [](filetime later, filetime earlier) { return static_cast<std::int64_t>(later - earlier); };
+    // A wild server's stamps may lie centuries apart: held, not wrapped.
+    const std::int64_t trip = span(t4, t1), hold = span(t3, t2);
+    std::int64_t delay = 0;
+    if (__builtin_sub_overflow(trip, hold, &delay))
+        delay = hold > 0 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+    reading.delay = filetime_span_to_ntp_units(delay);
+    // Both fields are unsigned 16.16 seconds; << 16 makes them 2^-32 s.
+    reading.allowance = (std::int64_t{read_be32(&reply[4])} << 16) / 2 + (std::int64_t{read_be32(&reply[8])} << 16);
     return check;
 }
 

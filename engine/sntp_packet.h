@@ -59,8 +59,14 @@ constexpr int sntp_stratum(const sntp_packet& packet) { return packet[sntp_strat
 // Servers only echo it, so its unusual scale does no harm.
 std::int64_t request_originate_value(filetime t1);
 
-// A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 16 zero bytes.
-sntp_packet make_sntp_request(filetime t1);
+// A client request: 0x1B, 23 zero bytes, the originate value of `t1`, 8
+// zero bytes, and the Transmit Timestamp `transmit` (see request_transmit),
+// which a server echoes as the reply's Originate Timestamp.
+sntp_packet make_sntp_request(filetime t1, ntp_timestamp transmit = {});
+// The Transmit Timestamp of a request sent at `t1`: its time, with the low 8
+// bits of the fraction (below 100 ns) taken from `noise`, so that a forged
+// reply cannot guess it from the time alone.
+ntp_timestamp request_transmit(filetime t1, std::uint32_t noise);
 
 // The client's checks of a reply (the sanity rules of RFC 4330), numbered in
 // the order they are made; the first that fails names the reason. The
@@ -86,6 +92,11 @@ struct sntp_reading {
     std::int64_t offset = 0;           // server minus local, 2^-32 s
     std::uint32_t server_seconds = 0;  // the Transmit Timestamp's seconds
     filetime server_time = 0;          // the Transmit Timestamp as a filetime
+    // Round trip less the server's hold, (T4 − T1) − (T3 − T2), and what the
+    // server admits of its own error, root delay / 2 + root dispersion; both
+    // in 2^-32 s.
+    std::int64_t delay = 0;
+    std::int64_t allowance = 0;
 };
 // Checks the reply and, when it passes, reads it into `reading`.
 sntp_reply_check read_sntp_reply(const sntp_packet& reply, filetime t1, filetime t4, sntp_reading& reading);

@@ -1,6 +1,7 @@
 #include "engine/sync_result.h"
 #include <cinttypes>
 #include <cstdio>
+#include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/dry_run.h"
 #include "sys/clock.h"
@@ -116,6 +117,18 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
         append_limited(text, state.ui_text(mode == result_after_check ? 209 : 190));
         append_limited(text, offset_seconds_text(e.offset));
         append_limited(text, state.ui_text(187));
+        if (e.servers_asked > 1) {
+            append_limited(text, average_servers_open);
+            append_limited(text, std::to_string(e.servers_agreeing));
+            append_limited(text, average_servers_of);
+            append_limited(text, std::to_string(e.servers_asked));
+            append_limited(text, average_servers_close);
+        }
+    } else if (e.offset == 0 && e.time_difference_s != 0 && mode == result_after_check) {
+        // A TIME check knows the difference to the whole second only, and says so.
+        append_limited(text, state.ui_text(209));
+        append_limited(text, std::to_string(e.time_difference_s));
+        append_limited(text, state.ui_text(187));
     }
     if (s.log_response || mode == result_after_correction) {
         append_limited(text, state.ui_text(210));
@@ -142,6 +155,8 @@ std::string operation_result_text(chronobel_state& state, bool correction) {
 int apply_result(chronobel_state& state, bool correct) {
     query_engine& e = state.engine;
     const settings_record& s = state.settings;
+    // The servers whose answers "Average" left out are named, whatever the log switches.
+    if (!e.servers_left_out.empty() && !s.log_disabled) write_log_line(state, average_left_out, e.servers_left_out);
     const bool sntp = effective_protocol(e) == protocol_sntp;
     // The limit applies to the offset's size in either direction.
     if (sntp && !e.force_time_protocol && magnitude(e.offset) >> 32 > static_cast<std::uint64_t>(sntp_offset_limit_s))

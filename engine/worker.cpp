@@ -143,6 +143,9 @@ int start_operation(chronobel_state& state) {
     if (int result = prepare_query(e); result != 0) return result;
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
+    // Auto begins every operation with SNTP, which knows the time to the
+    // millisecond; the failover turns to TIME after it.
+    e.auto_protocol = protocol_sntp;
     if (!in_service()) {
         main_view& view = state.view();
         view.set_text(control_check_button, state.ui_text(90));

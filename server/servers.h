@@ -11,5 +11,9 @@ void start_servers(chronobel_state& state);
 // switched off, the program ends, or its set-up fails.
 void run_time_server(chronobel_state& state);
 void run_sntp_server(chronobel_state& state);
+// Tests only: called by the SNTP server between the arrival of requests and
+// the stamping of their replies, to hold them (null: no pause).
+using sntp_reply_pause = void (*)();
+void set_sntp_reply_pause(sntp_reply_pause pause);
 
 }  // namespace orvane

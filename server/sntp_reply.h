@@ -17,9 +17,11 @@ constexpr std::size_t sntp_root_delay_at = 4;
 constexpr std::size_t sntp_root_dispersion_at = 8;
 constexpr std::size_t sntp_reference_id_at = 12;
 
-// The reply to `request` at `now`: Reference, Receive and Transmit are `now`;
+// The reply to `request`, which arrived at `receive` and is sent at
+// `transmit`: Reference and Transmit are `transmit`, Receive is `receive`;
 // Originate is the request's Transmit Timestamp, byte for byte, so that the
-// client can match the reply to its request.
-sntp_packet make_sntp_reply(const sntp_packet& request, ntp_timestamp now);
+// client can match the reply to its request. Two stamps, so that the time
+// the server holds a request is not read by clients as clock offset.
+sntp_packet make_sntp_reply(const sntp_packet& request, ntp_timestamp receive, ntp_timestamp transmit);
 
 }  // namespace orvane

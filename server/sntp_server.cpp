@@ -1,6 +1,7 @@
 // The SNTP server: answers each 48-byte request on UDP port 123 with the
 // system clock, while the setting "Server" is on.
 #include <array>
+#include <atomic>
 #include "platform/service_calls.h"
 #include "server/client_report.h"
 #include "server/request_gathering.h"
@@ -53,6 +54,8 @@ constexpr int batch_size = 32;
 // delivered, is retried at once.)
 constexpr std::uint32_t receive_error_pause_ms = 100;
 
+std::atomic<sntp_reply_pause> g_reply_pause{nullptr};
+
 void serve(chronobel_state& state, const server_socket& socket) {
     client_reporter report(state, sntp_status_text, false);
     // One byte more than a request, so that a longer datagram shows itself
@@ -64,6 +67,7 @@ void serve(chronobel_state& state, const server_socket& socket) {
         received[i].capacity = request_size + 1;
     }
     std::array<sntp_packet, batch_size> requests, replies;
+    std::array<filetime, batch_size> received_at{};
     std::array<datagram, batch_size> outgoing;
     request_gathering gathering;
     bool failed_before = false;
@@ -79,20 +83,26 @@ void serve(chronobel_state& state, const server_socket& socket) {
         for (int i = 0; i < count; ++i) {
             if (!gathering.add(received[i], state.engine.abort_requested.load() != 0)) continue;
             requests[due] = gathering.request();
+            received_at[due] = received[i].received_at;
             outgoing[due] = {replies[due].data(), 0, request_size, received[i].peer, received[i].peer_port};
             ++due;
         }
         if (due == 0) continue;
-        // The clock is read right before the send; the clients' names are
+        if (const sntp_reply_pause pause = g_reply_pause.load()) pause();
+        // Each request's Receive Timestamp is its arrival; the Transmit
+        // Timestamp is read right before the send. The clients' names are
         // looked up afterwards, on the report thread.
-        const ntp_timestamp now = server_timestamp(system_time_now());
-        for (int i = 0; i < due; ++i) replies[i] = make_sntp_reply(requests[i], now);
+        const ntp_timestamp transmit = server_timestamp(system_time_now());
+        for (int i = 0; i < due; ++i)
+            replies[i] = make_sntp_reply(requests[i], server_timestamp(received_at[i]), transmit);
         send_datagrams(socket.handle(), outgoing.data(), due);
         report.served(outgoing[due - 1].peer);
     }
 }
 
 }  // namespace
+
+void set_sntp_reply_pause(sntp_reply_pause pause) { g_reply_pause = pause; }
 
 void run_sntp_server(chronobel_state& state) {
     server_presence presence(state, sntp_server_weight);
@@ -104,6 +114,7 @@ void run_sntp_server(chronobel_state& state) {
             server_socket socket(state.sntp_server_socket, socket_transport::udp);
             const bool bound = socket.is_open() && set_reuse_address(socket.handle(), true) &&
                                bind_socket(socket.handle(), ipv4_any, state.sntp_server_port);
+            if (bound) enable_receive_stamps(socket.handle());  // else the clock is read after the receive
             windows_time.start_after_bind();
             if (!bound) {
                 state.status_hold_ticks = server_status_hold;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include "sys/sockets.h"
+#include "sys/time_types.h"
 
 namespace orvane {
 
@@ -13,7 +14,16 @@ struct datagram {
     int length = 0;    // received, or to be sent
     ipv4_address peer;
     std::uint16_t peer_port = 0;
+    // When a received datagram arrived, on the clock of sys/clock.h: the
+    // kernel's receive stamp where the socket gives one, otherwise the time
+    // read right after the receive.
+    filetime received_at = 0;
 };
+
+// Asks the system to stamp each datagram with its arrival time (Linux
+// SO_TIMESTAMPNS); false where it cannot, and then receive_datagrams reads
+// the clock after the receive instead.
+bool enable_receive_stamps(socket_handle socket);
 
 // Waits for one datagram, then also takes those already waiting, up to
 // `count`. Returns how many were taken, or -1 on an error. A socket whose

@@ -86,6 +86,14 @@ int receive_bytes(socket_handle socket, void* data, int length);
 int send_datagram(socket_handle socket, const void* data, int length, ipv4_address to, std::uint16_t port);
 int receive_datagram(socket_handle socket, void* data, int length, ipv4_address* from, std::uint16_t* from_port);
 
+// Waits at most `timeout_ms` for `socket` to have something to receive (or
+// to be ended by end_blocked_calls): 1 when it has, 0 when the time ran out,
+// -1 on error (last_socket_error says why).
+int wait_readable(socket_handle socket, std::uint32_t timeout_ms);
+// The same for several sockets (at most 64): the index of one that has
+// something to receive, -1 when the time ran out, -2 on error.
+int wait_any_readable(const socket_handle* sockets, int count, std::uint32_t timeout_ms);
+
 // The error of this thread's last failed socket call, as a Winsock code.
 int last_socket_error();
 

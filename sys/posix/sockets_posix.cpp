@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
@@ -136,6 +137,26 @@ int receive_bytes(socket_handle s, void* data, int length) {
     do n = recv(fd_of(s), data, static_cast<std::size_t>(length), 0);
     while (n < 0 && errno == EINTR);
     return n < 0 ? failed_with(-1) : static_cast<int>(n);
+}
+
+int wait_readable(socket_handle s, std::uint32_t timeout_ms) {
+    pollfd p{fd_of(s), POLLIN, 0};
+    // A shutdown from another thread wakes the poll with POLLIN or POLLHUP.
+    const int n = poll(&p, 1, static_cast<int>(timeout_ms > 0x7FFF'FFFF ? 0x7FFF'FFFF : timeout_ms));
+    if (n < 0) return errno == EINTR ? 0 : failed_with(-1);
+    return n > 0 ? 1 : 0;
+}
+
+int wait_any_readable(const socket_handle* sockets, int count, std::uint32_t timeout_ms) {
+    constexpr int most = 64;
+    if (count < 1 || count > most) return -2;
+    pollfd p[most];
+    for (int i = 0; i < count; ++i) p[i] = {fd_of(sockets[i]), POLLIN, 0};
+    const int n = poll(p, static_cast<nfds_t>(count), static_cast<int>(timeout_ms > 0x7FFF'FFFF ? 0x7FFF'FFFF : timeout_ms));
+    if (n < 0) return errno == EINTR ? -1 : failed_with(-2);
+    for (int i = 0; i < count; ++i)
+        if (p[i].revents != 0) return i;
+    return -1;
 }
 
 int send_datagram(socket_handle s, const void* data, int length, ipv4_address to, std::uint16_t port) {

@@ -91,6 +91,31 @@ int receive_bytes(socket_handle s, void* data, int length) {
     return n == SOCKET_ERROR ? -1 : n;
 }
 
+int wait_readable(socket_handle s, std::uint32_t timeout_ms) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(raw(s), &readable);
+    // select counts a shut-down or closed connection as readable; the caller
+    // waits in short slices and looks at its abort flag in between, too.
+    timeval limit{static_cast<long>(timeout_ms / 1000), static_cast<long>(timeout_ms % 1000) * 1000};
+    const int n = select(0, &readable, nullptr, nullptr, &limit);
+    if (n == SOCKET_ERROR) return -1;
+    return n > 0 ? 1 : 0;
+}
+
+int wait_any_readable(const socket_handle* sockets, int count, std::uint32_t timeout_ms) {
+    if (count < 1 || count > FD_SETSIZE) return -2;
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (int i = 0; i < count; ++i) FD_SET(raw(sockets[i]), &readable);
+    timeval limit{static_cast<long>(timeout_ms / 1000), static_cast<long>(timeout_ms % 1000) * 1000};
+    const int n = select(0, &readable, nullptr, nullptr, &limit);
+    if (n == SOCKET_ERROR) return -2;
+    for (int i = 0; i < count; ++i)
+        if (FD_ISSET(raw(sockets[i]), &readable)) return i;
+    return -1;
+}
+
 int send_datagram(socket_handle s, const void* data, int length, ipv4_address to, std::uint16_t port) {
     const sockaddr_in a = socket_address(to, port);
     const int n = sendto(raw(s), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&a),

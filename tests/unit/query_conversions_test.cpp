@@ -71,6 +71,28 @@ TEST(QueryConversions, OffsetsAreWholeSecondsAndABinaryFraction) {
     EXPECT_EQ(sntp_offset(0, clock_30827, clock_30827, 0), std::numeric_limits<std::int64_t>::max());
 }
 
+TEST(QueryConversions, AReadingKnowsItsRoundTripAndTheServersStatedError) {
+    // Sent at 10 s, received by the server at 10.1 s, sent back at 10.4 s,
+    // arrived at 10.6 s: 0.3 s on the way. Root delay 0.5 s, dispersion 0.25 s.
+    constexpr filetime s = 10'000'000;
+    sntp_packet reply{};
+    reply[0] = 0x1C;
+    reply[sntp_stratum_at] = 2;
+    write_be32(&reply[4], 0x8000);
+    write_be32(&reply[8], 0x4000);
+    write_timestamp(reply, sntp_receive_at, filetime_to_ntp_timestamp(E1900 + 101 * s / 10));
+    write_timestamp(reply, sntp_transmit_at, filetime_to_ntp_timestamp(E1900 + 104 * s / 10));
+    sntp_reading r;
+    ASSERT_EQ(read_sntp_reply(reply, E1900 + 10 * s, E1900 + 106 * s / 10, r), sntp_reply_check::passed);
+    EXPECT_NEAR(static_cast<double>(r.delay), 0.3 * 4294967296.0, 1000.0);
+    EXPECT_EQ(r.allowance, (std::int64_t{1} << 30) + (std::int64_t{1} << 30));  // 0.25 + 0.25 s
+    // Stamps centuries apart (a fuzzer's find): the trip is held, not wrapped.
+    write_timestamp(reply, sntp_receive_at, {0x8000'0000u, 0});
+    write_timestamp(reply, sntp_transmit_at, {0x7FFF'FFFFu, 0});
+    ASSERT_EQ(read_sntp_reply(reply, filetime{1} << 63, 0, r), sntp_reply_check::passed);
+    EXPECT_EQ(r.delay, std::numeric_limits<std::int64_t>::min());
+}
+
 TEST(QueryConversions, ReplyChecksAreMadeInOrderAndNamed) {
     sntp_packet reply{};
     reply[0] = 0x1C;

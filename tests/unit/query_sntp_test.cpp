@@ -2,6 +2,7 @@
 // replies each test shapes, with the test clock standing in for the system
 // clock.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <mutex>
 #include <thread>
 #include "engine/ntp_time.h"
@@ -44,13 +45,17 @@ TEST(QuerySntp, RequestOnTheWire) {
     EXPECT_EQ(q.run(), query_ok);
     const std::vector<byte_string> requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
-    // 0x1B, 23 zero bytes, V, 16 zero bytes. V = (T1 − E1900) ÷ 10^7 × 429,
-    // rounded: 3,786,868,800.5 × 429 = 1,624,566,715,414.5 → ...415.
+    // 0x1B, 23 zero bytes, V, 8 zero bytes, the Transmit Timestamp. V = (T1 −
+    // E1900) ÷ 10^7 × 429, rounded: 3,786,868,800.5 × 429 = 1,624,566,715,414.5 → ...415.
     byte_string expected(48, 0);
     expected[0] = 0x1B;
     const byte_string v{0x00, 0x00, 0x01, 0x7A, 0x3F, 0xB8, 0xD4, 0x17};
     std::copy(v.begin(), v.end(), expected.begin() + 24);
-    EXPECT_EQ(requests[0], expected);
+    EXPECT_EQ(byte_string(requests[0].begin(), requests[0].begin() + 40),
+              byte_string(expected.begin(), expected.begin() + 40));
+    // E1 B7 08 40 seconds, 0x80000000 (half a second) with random low 8 bits.
+    EXPECT_EQ(byte_string(requests[0].begin() + 40, requests[0].begin() + 47),
+              (byte_string{0xE1, 0xB7, 0x08, 0x40, 0x80, 0x00, 0x00}));
     EXPECT_EQ(request_originate_value(noon_2020), 1'624'566'715'415);
 }
 
@@ -124,7 +129,6 @@ TEST(QuerySntp, RepliesThatBreakTheClientRulesFailWithTheirReason) {
         {"broadcast mode", [](sntp_packet& p) { p[0] = 0x1D; }, ""},
         {"leap indicator 1", [](sntp_packet& p) { p[0] |= 0x40; }, ""},
         {"version 4, stratum 15", [](sntp_packet& p) { p[0] = 0x24; p[1] = 15; }, ""},
-        {"originate not echoed", [](sntp_packet& p) { write_timestamp(p, sntp_originate_at, {1, 2}); }, ""},
     };
     scoped_test_clock clock;
     clock.clock.freeze_at(noon_2020);
@@ -196,4 +200,33 @@ TEST(QuerySntp, TimestampsOfTheNextEraConvertPast2036) {
     EXPECT_EQ(q.engine.offset, std::int64_t{3} << 32);
     EXPECT_EQ(q.engine.server_time, new_year_2037 + 3 * second);
     EXPECT_EQ(filetime_to_system_time(q.engine.server_time).year, 2037);
+}
+
+TEST(QuerySntp, AReplyThatAnswersNoRequestIsIgnoredAndTheRealOneTaken) {
+    // The first request gets a reply whose Originate is not echoed at all,
+    // the second (a second later) one whose Originate misses its Transmit
+    // Timestamp by a bit (a stray or forged datagram, 50 s off): both are
+    // ignored. The third, 2 s after, gets a true one, 2 s ahead.
+    scoped_test_clock clock;
+    clock.clock.freeze_at(noon_2020);
+    std::atomic<int> seen{0};
+    sntp_responder server([&seen](const byte_string& request) {
+        sntp_packet reply = sntp_server_reply(request, noon_2020 + 2 * second, noon_2020 + 2 * second);
+        const int n = seen++;
+        if (n < 2) reply = sntp_server_reply(request, noon_2020 + 50 * second, noon_2020 + 50 * second);
+        if (n == 0) write_timestamp(reply, sntp_originate_at, {1, 2});
+        if (n == 1) reply[sntp_originate_at + 7] ^= 1;
+        return bytes_of(reply);
+    });
+    sntp_query q(server);
+    EXPECT_EQ(q.run(), query_ok);
+    EXPECT_EQ(q.engine.offset, std::int64_t{2} << 32);
+    const std::vector<byte_string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    // Each request has a Transmit Timestamp of its own; the rest is alike.
+    EXPECT_NE(byte_string(requests[0].begin() + 40, requests[0].end()),
+              byte_string(requests[1].begin() + 40, requests[1].end()));
+    EXPECT_EQ(byte_string(requests[0].begin(), requests[0].begin() + 40),
+              byte_string(requests[2].begin(), requests[2].begin() + 40));
+    EXPECT_GE(q.engine.response_ms, 2900);
 }

@@ -14,6 +14,7 @@
 #include "server/server_run.h"
 #include "server/servers.h"
 #include "server/sntp_reply.h"
+#include "sys/clock.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
 
@@ -91,8 +92,9 @@ TEST_F(SntpServer, RepliesInServerModeWhateverTheRequest) {
         EXPECT_EQ(slice(reply, 4, 12), (bytes{0, 0, 0, 0x64, 0, 0, 0, 0x64, 0x64, 0, 0, 0}));
         // Originate echoes the request's Transmit byte for byte.
         EXPECT_EQ(slice(reply, sntp_originate_at, 8), slice(request, sntp_transmit_at, 8));
-        EXPECT_EQ(read_timestamp(reply, sntp_reference_at), read_timestamp(reply, sntp_receive_at));
-        EXPECT_EQ(read_timestamp(reply, sntp_receive_at), read_timestamp(reply, sntp_transmit_at));
+        EXPECT_EQ(read_timestamp(reply, sntp_reference_at), read_timestamp(reply, sntp_transmit_at));
+        EXPECT_LE(ntp_timestamp_to_filetime(read_timestamp(reply, sntp_receive_at)),
+                  ntp_timestamp_to_filetime(read_timestamp(reply, sntp_transmit_at)));
         EXPECT_NE(read_timestamp(reply, sntp_transmit_at), ntp_timestamp{});
     }
 }
@@ -114,6 +116,29 @@ TEST_F(SntpServer, TimestampsFromTheClock) {
     ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
     EXPECT_EQ(read_timestamp(reply, sntp_transmit_at), (ntp_timestamp{1, 250 * 4'294'967u}));
     EXPECT_TRUE(stop_servers());  // while the test clock still stands
+}
+
+// The Receive Timestamp is the request's arrival, the Transmit Timestamp the
+// moment of the send: a reply held 300 ms shows the hold between the two,
+// and both lie between the client's send and its receive.
+TEST_F(SntpServer, ReceivePrecedesTransmitByTheTimeTheReplyWasHeld) {
+    set_sntp_reply_pause([] { std::this_thread::sleep_for(300ms); });
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client;
+    sntp_packet reply{};
+    const filetime sent = system_time_now();
+    const bool answered = client.exchange(port, request_with(0x1B, 0), reply);
+    const filetime arrived = system_time_now();
+    set_sntp_reply_pause(nullptr);
+    ASSERT_TRUE(answered);
+    const filetime receive = ntp_timestamp_to_filetime(read_timestamp(reply, sntp_receive_at));
+    const filetime transmit = ntp_timestamp_to_filetime(read_timestamp(reply, sntp_transmit_at));
+    constexpr filetime stamp_rounding = 10;  // 1 µs: the stamps' 100 ns rounding, twice over
+    EXPECT_GE(receive + stamp_rounding, sent);
+    EXPECT_GE(transmit, receive + 3'000'000);  // held 300 ms in between
+    EXPECT_LE(transmit, arrived + stamp_rounding);
+    EXPECT_EQ(read_timestamp(reply, sntp_reference_at), read_timestamp(reply, sntp_transmit_at));
 }
 
 TEST(SntpServerTime, FractionIsMillisecondsTimesTheOldFactor) {
@@ -298,10 +323,11 @@ TEST_F(SntpServer, StopsWhileFlooded) {
 TEST(SntpReply, ServerModeRepliesAreBuiltByteForByte) {
     sntp_packet request{};
     for (std::size_t i = 0; i < request.size(); ++i) request[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    const sntp_packet reply = make_sntp_reply(request, {0x01020304, 0x05060708});
+    // Received at 01..08, sent at 11..18: Reference is the send.
+    const sntp_packet reply = make_sntp_reply(request, {0x01020304, 0x05060708}, {0x11121314, 0x15161718});
     const bytes expected{0x1C, 0x02, 0x06, 0xF6, 0, 0, 0, 0x64, 0, 0, 0, 0x64, 0x64, 0, 0, 0,
-                         1, 2, 3, 4, 5, 6, 7, 8,
+                         0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18,
                          request[40], request[41], request[42], request[43], request[44], request[45], request[46], request[47],
-                         1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8};
+                         1, 2, 3, 4, 5, 6, 7, 8, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18};
     EXPECT_EQ(bytes(reply.begin(), reply.end()), expected);
 }

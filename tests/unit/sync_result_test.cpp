@@ -93,6 +93,15 @@ TEST_F(result_fixture, TextsComeOutLetterForLetter) {
     text = "Time Checked, ";
     compose_result_text(state, text, result_after_check);
     EXPECT_EQ(text, "Time Checked, Difference found ");
+    // TIME knows whole seconds: shown as such in a check, never in a correction.
+    state.engine.time_difference_s = -3;
+    text = "Time Checked, ";
+    compose_result_text(state, text, result_after_check);
+    EXPECT_EQ(text, "Time Checked, Difference found as -3 Scs");
+    text.clear();
+    compose_result_text(state, text, result_after_correction);
+    EXPECT_EQ(text, "Time Corrected in 20ms");
+    state.engine.time_difference_s = 0;
 
     // In the log the offset follows the Correction switch, the time the Response switch.
     sntp_reply(two_and_a_half, 48);

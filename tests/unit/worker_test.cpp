@@ -290,3 +290,35 @@ TEST_F(worker_fixture, AThreadThatOverrunsTheProgramsEndIsLoggedAndTheProcessEnd
         ::testing::ExitedWithCode(threads_overran_exit_code), "");
     EXPECT_NE(data.read("dLog.txt").find("  Thread did not end in time: SNTP server\r\n"), std::string::npos);
 }
+
+// Out of the box (Auto) a check asks SNTP first and shows the difference to
+// the millisecond; with TIME alone it shows the whole seconds TIME can know.
+TEST_F(worker_fixture, AutoChecksOverSntpFirstAndTimeShowsWholeSeconds) {
+    clock.freeze_at(E1900 + 3'786'868'800ULL * 10'000'000 + 3'000'000);  // 2020-01-01 12:00:00.3 UTC
+    constexpr filetime five_s = 50'000'000;
+    sntp_responder sntp([](const byte_string& request) {
+        const filetime ahead = system_time_now() + five_s;
+        const sntp_packet p = sntp_server_reply(request, ahead, ahead);
+        return byte_string(p.begin(), p.end());
+    });
+    time_responder time(time_reply_bytes(filetime_to_ntp_timestamp(system_time_now() + five_s).seconds));
+    state->engine.sntp_port = sntp.port();
+    state->engine.time_port = time.port();
+    state->engine.protocol = protocol_auto;
+    state->engine.auto_protocol = protocol_time;  // as a TIME query left it
+    state->settings.log_response = 0;
+    state->engine.date_range_enabled = 0;  // the clock stands in 2020
+    start_worker(*state);
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Time Checked, Difference found as 5.00000 Scs"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(time.connections(), 0);
+
+    state->engine.protocol = protocol_time;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Time Checked, Difference found as 5 Scs"));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(time.connections(), 1);
+    EXPECT_TRUE(clock.recorded_sets().empty());
+}

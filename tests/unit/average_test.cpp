@@ -1,0 +1,131 @@
+// "Average": four servers on 127.0.0.2 to .5 (the relay in the process puts
+// them on one port, each in front of a responder of its own), asked together.
+#include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <memory>
+#include <regex>
+#include "app/startup.h"
+#include "engine/ntp_time.h"
+#include "engine/worker.h"
+#include "support/loopback_servers.h"
+#include "support/test_clock.h"
+#include "support/udp_relay.h"
+#include "support/worker_fixture.h"
+#include "sys/clock.h"
+#include "sys/threads.h"
+
+using namespace orvane;
+using namespace orvane::testing;
+
+namespace {
+
+constexpr filetime second = 10'000'000;
+
+// A UDP port free on 127.0.0.2 (and so, most likely, on .3 to .5).
+std::uint16_t free_port() {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    parse_loopback_endpoint("127.0.0.2:0", a);
+    bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    socklen_t size = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+sntp_responder::shaper ahead_by(filetime ahead) {
+    return [ahead](const byte_string& request) {
+        const filetime t = system_time_now() + ahead;
+        const sntp_packet p = sntp_server_reply(request, t, t);
+        return byte_string(p.begin(), p.end());
+    };
+}
+
+struct average_fixture : operation_fixture {
+    scoped_test_clock guard;  // records corrections; the time runs as the real one
+    std::vector<std::unique_ptr<sntp_responder>> servers;
+    udp_relay relay;
+
+    // Servers .2 to .5, each ahead of this clock by the given seconds.
+    void start_servers(const std::vector<int>& ahead_s) {
+        std::vector<relay_route> routes;
+        const std::uint16_t port = free_port();
+        for (std::size_t i = 0; i < ahead_s.size(); ++i) {
+            servers.push_back(std::make_unique<sntp_responder>(ahead_by(ahead_s[i] * second)));
+            relay_route route;
+            ASSERT_TRUE(parse_loopback_endpoint("127.0.0." + std::to_string(i + 2) + ":" + std::to_string(port),
+                                                route.listen));
+            ASSERT_TRUE(parse_loopback_endpoint("127.0.0.1:" + std::to_string(servers.back()->port()), route.server));
+            routes.push_back(route);
+        }
+        std::string error;
+        ASSERT_TRUE(relay.start(routes, relay_settings{}, error)) << error;
+        write_list({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"});
+        state->engine.sntp_port = port;
+        state->engine.time_port = 1;  // never asked
+        state->engine.server_source = source_list;
+        state->engine.server_index = 2;  // Average asks from the top of the list all the same
+        state->settings.average = 1;
+        state->settings.sync_timeout_s = 10;
+        state->settings.log_checks = 1;
+        state->settings.log_response = 0;
+        state->worker_event = create_manual_event();
+    }
+    bool status_matches(const std::string& pattern) {
+        const std::regex wanted(pattern);
+        const bool seen = wait_until([&] { return std::regex_match(view.last_text(control_status_line), wanted); }, 8000);
+        if (!seen) ADD_FAILURE() << "status line: " << ::testing::PrintToString(view.texts(control_status_line));
+        return seen;
+    }
+    bool idle() { return wait_until([&] { return state->engine.in_progress == 0; }, 8000); }
+};
+
+}  // namespace
+
+TEST_F(average_fixture, OneServerTenSecondsOffIsLeftOutAndNamed) {
+    start_servers({2, 2, 12, 2});
+    start_worker(*state);
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_matches(R"(Time Checked, Difference found as (2\.00|1\.99)\d{3} Scs \(3 of 4 servers\))"));
+    ASSERT_TRUE(idle());
+    // Every server was asked up to four times, all over SNTP.
+    for (const auto& server : servers) EXPECT_GE(server->requests().size(), 1u);
+    EXPECT_LE(servers[2]->requests().size(), 4u);
+    const std::string log = data.read("dLog.txt");
+    EXPECT_NE(log.find("  Left out, disagreeing with the others: 127.0.0.4\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("(3 of 4 servers), Server used was 127.0.0.2, 127.0.0.3, 127.0.0.5\r\n"), std::string::npos)
+        << log;
+    EXPECT_TRUE(guard.clock.recorded_sets().empty());
+
+    // A correction sets the clock by the agreeing servers' difference.
+    state->correct_requested = 1;
+    const filetime before = system_time_now();
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_matches(R"(Time Corrected by (2\.00|1\.99)\d{3} Scs \(3 of 4 servers\) in \d+ms)"));
+    ASSERT_TRUE(idle());
+    const auto sets = guard.clock.recorded_sets();
+    ASSERT_EQ(sets.size(), 1u);
+    filetime set_to = 0;
+    ASSERT_TRUE(system_time_to_filetime(sets[0], set_to));
+    EXPECT_GE(set_to, before + 2 * second - second / 10);
+    EXPECT_LE(set_to, system_time_now() + 2 * second + second / 10);
+}
+
+TEST_F(average_fixture, TwoAgainstTwoSetsNothingAndSaysWhy) {
+    start_servers({2, 2, 12, 12});
+    state->auto_due = 1;  // an automatic operation: still no failover to one server
+    start_worker(*state);
+    state->correct_requested = 1;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_matches(R"(No majority of servers agree \(2 of 4\); time not used)"));
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(guard.clock.recorded_sets().empty());
+    const std::string log = data.read("dLog.txt");
+    EXPECT_NE(log.find("  No majority of servers agree (2 of 4); time not used: 127.0.0.2, 127.0.0.3, 127.0.0.4, "
+                       "127.0.0.5\r\n"),
+              std::string::npos)
+        << log;
+}
