@@ -110,11 +110,8 @@ TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWork
     expect_status(all[1].status, service_running, service_accepts_stop, 0, 0);
     expect_status(all[2].status, service_running, service_accepts_stop, 0, 0);
     expect_status(all[3].status, service_stop_pending, service_accepts_stop, 0, 0);
-    for (std::size_t i = 4; i + 1 < all.size(); ++i) {
-        SCOPED_TRACE(i);
-        expect_status(all[i].status, service_stop_pending, service_accepts_stop, static_cast<std::uint32_t>(i - 4), 1000);
-    }
-    // "Stopped" comes last, once the worker has ended, with exit code 0.
+    // "Stopped" comes last, once the worker has ended, with exit code 0 (the
+    // check points before it are counted in the test of a worker that hangs).
     expect_status(all.back().status, service_stopped, 0, 0, 0);
     EXPECT_FALSE(all.back().worker_running);
     EXPECT_EQ(all.back().status.win32_exit_code, 0u);

@@ -1,16 +1,15 @@
 // The time-zone and About dialogs, shown modally on a thread of their own as
 // the window thread shows them, and looked at and pressed from the test's
-// thread: their texts, the keys that do not close them, the buttons that do,
-// and what they hand to the shell.
+// thread: their texts, the buttons that close them, and what they hand to
+// the shell. (e2e.dialogs_win32 presses Escape and Return on the real ones.)
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 #include "core/paths.h"
 #include "data/ui_strings.h"
@@ -38,8 +37,7 @@ public:
             HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                         GetModuleHandleW(nullptr), nullptr);
-            state.tooltip_window = tips;
-            tips_ = tips;
+            state.tooltip_window = tips_ = tips;
             thread_id_ = GetCurrentThreadId();
             const int result = show(nullptr, state);
             DestroyWindow(tips);
@@ -65,11 +63,6 @@ public:
         GetDlgItemTextA(window_, control, text, sizeof text);
         return text;
     }
-    std::string title() const {
-        char text[200] = {};
-        GetWindowTextA(window_, text, sizeof text);
-        return text;
-    }
     std::string tooltip(int control) const {
         char text[1024] = {};
         TOOLINFOA tool{};
@@ -81,29 +74,15 @@ public:
         return text;
     }
     void click(int control) const { SendMessageW(GetDlgItem(window_, control), BM_CLICK, 0, 0); }
-    // The key goes to the focused control, through the dialog's own loop.
-    void press_escape() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        HWND target = GetGUIThreadInfo(thread_id_, &info) && info.hwndFocus ? info.hwndFocus : window_;
-        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    }
-    // EndDialog hides the dialog at once; its loop may end a little later.
-    bool open_after(std::chrono::milliseconds time) const {
-        Sleep(static_cast<DWORD>(time.count()));
-        return IsWindowVisible(window_) && !ended_within(0ms);
-    }
     bool ended_within(std::chrono::milliseconds limit) const {
         return !result_.valid() || result_.wait_for(limit) == std::future_status::ready;
     }
-    int result() { return result_.get(); }
     // The visible top-level windows of the dialog's thread but the dialog:
     // a message box would be one.
     int other_windows() const {
-        std::vector<HWND> windows;
-        EnumThreadWindows(thread_id_, list_visible, reinterpret_cast<LPARAM>(&windows));
-        return static_cast<int>(windows.size()) - 1;
+        int visible = 0;
+        EnumThreadWindows(thread_id_, count_visible, reinterpret_cast<LPARAM>(&visible));
+        return visible - 1;
     }
 
 private:
@@ -114,8 +93,8 @@ private:
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
     }
-    static BOOL CALLBACK list_visible(HWND window, LPARAM list) {
-        if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    static BOOL CALLBACK count_visible(HWND window, LPARAM count) {
+        if (IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
         return TRUE;
     }
 
@@ -125,128 +104,83 @@ private:
     HWND window_ = nullptr;
 };
 
-// Makes the shell open pages and folders by writing their paths, one a
-// line, into a log instead of starting a browser or a folder window; puts
-// the prefix's own associations back afterwards.
+// Makes the shell of this process open pages and folders by writing their
+// paths, one a line, into a log instead of starting a browser or a folder
+// window: the process's classes are a private key for the time, and the
+// prefix's own associations are never touched.
 class shell_recorder {
 public:
     explicit shell_recorder(std::wstring log) : log_(std::move(log)) {
         wchar_t system[MAX_PATH] = {};
         GetSystemDirectoryW(system, MAX_PATH);
         const std::wstring command = std::wstring(system) + L"\\cmd.exe /c echo %1>>\"" + log_ + L"\"";
-        replace(L".htm", L"Chronobel.TestPage");
-        replace(L"Chronobel.TestPage\\shell\\open\\command", command);
-        replace(L"Folder\\shell\\open\\command", command);
+        set_default(L".htm", L"Chronobel.TestPage");
+        set_default(L"Chronobel.TestPage\\shell\\open\\command", command);
+        set_default(L"Folder\\shell\\open\\command", command);
+        RegCreateKeyExW(HKEY_CURRENT_USER, classes_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes_key_, nullptr);
+        EXPECT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_key_), ERROR_SUCCESS);
     }
     ~shell_recorder() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (!it->made.empty()) {
-                RegDeleteTreeW(HKEY_CLASSES_ROOT, it->made.c_str());
-                RegDeleteKeyW(HKEY_CLASSES_ROOT, it->made.c_str());
-                continue;
-            }
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, it->key.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
-            if (it->value)
-                RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(it->value->c_str()),
-                               static_cast<DWORD>((it->value->size() + 1) * sizeof(wchar_t)));
-            else
-                RegDeleteValueW(key, nullptr);
-            RegCloseKey(key);
-        }
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        RegCloseKey(classes_key_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, classes_);
+        RegDeleteKeyW(HKEY_CURRENT_USER, classes_);
     }
     shell_recorder(const shell_recorder&) = delete;
     shell_recorder& operator=(const shell_recorder&) = delete;
 
-    // The paths opened so far, once `count` of them are there (or the time is up).
+    // The paths opened so far (without quotes), once `count` of them are
+    // there or the time is up.
     std::vector<std::string> opened(std::size_t count) const {
         std::vector<std::string> lines;
-        for (int waited = 0; waited < 600; ++waited) {
-            lines = read_lines();
-            if (lines.size() >= count) break;
-            Sleep(100);
+        for (int waited = 0; waited < 600 && lines.size() < count; ++waited, Sleep(100)) {
+            lines.clear();
+            std::string line;
+            for (char c : read_log())
+                if (c == '\n') lines.push_back(std::exchange(line, {}));
+                else if (c != '\r' && c != '"') line += c;
         }
         return lines;
     }
 
 private:
-    struct saved_value {
-        std::wstring key;
-        std::wstring made;  // the outermost key made here, removed again
-        std::optional<std::wstring> value;
-    };
-    static std::wstring first_missing(const std::wstring& path) {
-        for (std::size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
-            const std::wstring part = path.substr(0, end);
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_CLASSES_ROOT, part.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return part;
-            RegCloseKey(key);
-            if (end == std::wstring::npos) return {};
-        }
+    static constexpr const wchar_t* classes_ = L"Software\\ChronobelTestClasses";
+    static void set_default(const std::wstring& key, const std::wstring& value) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, (std::wstring(classes_) + L"\\" + key).c_str(), nullptr, REG_SZ,
+                        value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
-    void replace(const std::wstring& key_name, const std::wstring& value) {
-        saved_value saved{key_name, first_missing(key_name), std::nullopt};
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key_name.c_str(), 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                  nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        wchar_t old[1024] = {};
-        DWORD size = sizeof old - sizeof(wchar_t);
-        if (RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS)
-            saved.value = old;
-        saved_.push_back(saved);
-        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    std::vector<std::string> read_lines() const {
-        std::vector<std::string> lines;
+    // Shared for writing: cmd may be appending while this reads.
+    std::string read_log() const {
         HANDLE file = CreateFileW(log_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return lines;
-        char bytes[4096] = {};
+        if (file == INVALID_HANDLE_VALUE) return {};
+        std::string bytes(4096, '\0');
         DWORD got = 0;
-        ReadFile(file, bytes, sizeof bytes - 1, &got, nullptr);
+        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
         CloseHandle(file);
-        std::string line;
-        for (DWORD i = 0; i < got; ++i) {
-            if (bytes[i] == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else if (bytes[i] != '\r' && bytes[i] != '"') {
-                line += bytes[i];
-            }
-        }
-        return lines;
+        bytes.resize(got);
+        return bytes;
     }
 
     std::wstring log_;
-    std::vector<saved_value> saved_;
+    HKEY classes_key_ = nullptr;
 };
 
-std::string narrow_path(const std::wstring& path) { return narrow(path); }
-std::string narrow_path(const wchar_t* name) { return zone_name_text(reinterpret_cast<const char16_t*>(name)); }
+std::string narrow_name(const wchar_t* name) { return zone_name_text(reinterpret_cast<const char16_t*>(name)); }
 
 // The date a "last weekday of the month" rule names next, worked out with
 // the system's own calendar: the month's last day, then back to the weekday.
 std::string last_weekday_text(const SYSTEMTIME& rule) {
-    SYSTEMTIME today{};
+    constexpr ULONGLONG one_day = 864'000'000'000ULL;
+    SYSTEMTIME today{}, last{};
     GetLocalTime(&today);
-    SYSTEMTIME next_month{};
-    next_month.wYear = static_cast<WORD>(today.wYear + (rule.wMonth < today.wMonth ? 1 : 0));
-    next_month.wMonth = static_cast<WORD>(rule.wMonth + 1);
-    if (next_month.wMonth == 13) {
-        next_month.wMonth = 1;
-        ++next_month.wYear;
-    }
-    next_month.wDay = 1;
-    FILETIME t{};
-    SystemTimeToFileTime(&next_month, &t);
-    ULARGE_INTEGER units{{t.dwLowDateTime, t.dwHighDateTime}};
-    SYSTEMTIME last{};
-    units.QuadPart -= 864'000'000'000ULL;  // one day
+    const int year = today.wYear + (rule.wMonth < today.wMonth ? 1 : 0) + (rule.wMonth == 12 ? 1 : 0);
+    SYSTEMTIME next_month{static_cast<WORD>(year), static_cast<WORD>(rule.wMonth % 12 + 1), 0, 1, 0, 0, 0, 0};
+    ULARGE_INTEGER units{};
+    SystemTimeToFileTime(&next_month, reinterpret_cast<FILETIME*>(&units));
+    units.QuadPart -= one_day;
     FileTimeToSystemTime(reinterpret_cast<const FILETIME*>(&units), &last);
-    units.QuadPart -= ((last.wDayOfWeek - rule.wDayOfWeek + 7) % 7) * 864'000'000'000ULL;
+    units.QuadPart -= ((last.wDayOfWeek - rule.wDayOfWeek + 7) % 7) * one_day;
     FileTimeToSystemTime(reinterpret_cast<const FILETIME*>(&units), &last);
     last.wHour = rule.wHour;
     last.wMinute = rule.wMinute;
@@ -272,7 +206,7 @@ struct DialogsOnWine : ::testing::Test {
 
 }  // namespace
 
-TEST_F(DialogsOnWine, TheTimeZoneDialogShowsTheZoneInForceAndOnlyOkClosesIt) {
+TEST_F(DialogsOnWine, TheTimeZoneDialogShowsTheZoneInForceAndOkStoresTheLock) {
     TIME_ZONE_INFORMATION system{};
     const DWORD period = GetTimeZoneInformation(&system);
     ASSERT_EQ(system.Bias, -60) << "the Wine tests run with TZ=Europe/Berlin";
@@ -281,31 +215,23 @@ TEST_F(DialogsOnWine, TheTimeZoneDialogShowsTheZoneInForceAndOnlyOkClosesIt) {
 
     shown_dialog dialog(show_time_zone_dialog, state);
     ASSERT_NE(dialog.window(), nullptr);
-    EXPECT_EQ(dialog.title(), "Time Zone");
-    // Some of the captions the label table gives.
-    EXPECT_EQ(dialog.text(IDC_ZONE_PHASE_LABEL), "Current Phase");
-    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_GROUP), "Daylight");
-    EXPECT_EQ(dialog.text(IDC_LOCK_ZONE), "Lock this Time Zone");
-
+    EXPECT_EQ(dialog.text(IDC_LOCK_ZONE), "Lock this Time Zone");  // the label table is applied
     EXPECT_EQ(dialog.text(IDC_ZONE_DISPLAY_NAME).rfind("(UTC+01:00) ", 0), 0u) << dialog.text(IDC_ZONE_DISPLAY_NAME);
     EXPECT_EQ(dialog.text(IDC_ZONE_PHASE), period == TIME_ZONE_ID_DAYLIGHT ? "Daylight" : "Standard");
     EXPECT_EQ(dialog.text(IDC_ZONE_BIAS), "60");  // east of UTC: positive
-    EXPECT_EQ(dialog.text(IDC_STANDARD_NAME), narrow_path(system.StandardName));
+    EXPECT_EQ(dialog.text(IDC_STANDARD_NAME), narrow_name(system.StandardName));
     EXPECT_EQ(dialog.text(IDC_STANDARD_DATE), last_weekday_text(system.StandardDate));
     EXPECT_EQ(dialog.text(IDC_STANDARD_BIAS), "0");
-    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_NAME), narrow_path(system.DaylightName));
+    EXPECT_EQ(dialog.text(IDC_DAYLIGHT_NAME), narrow_name(system.DaylightName));
     EXPECT_EQ(dialog.text(IDC_DAYLIGHT_DATE), last_weekday_text(system.DaylightDate));
     EXPECT_EQ(dialog.text(IDC_DAYLIGHT_BIAS), "-60");
     EXPECT_EQ(dialog.tooltip(IDC_LOCK_ZONE), "Ensure that the Time Zone settings are not changed.");
     EXPECT_EQ(IsDlgButtonChecked(dialog.window(), IDC_LOCK_ZONE), BST_UNCHECKED);
 
-    dialog.press_escape();
-    EXPECT_TRUE(dialog.open_after(1s)) << "Escape closed the dialog";
     dialog.click(IDC_LOCK_ZONE);
     EXPECT_EQ(state.settings.time_zone_locked, 0) << "the box is stored by OK only";
     dialog.click(IDC_ZONE_OK_BUTTON);
     ASSERT_TRUE(dialog.ended_within(30s));
-    EXPECT_EQ(dialog.result(), 0);
     EXPECT_EQ(state.settings.time_zone_locked, 1);
 }
 
@@ -334,7 +260,7 @@ TEST_F(DialogsOnWine, AZoneWithoutDaylightSavingShowsNoneAndHelpOpensTheManualOn
     EXPECT_EQ(dialog.other_windows(), 0);
     dir.write(L"ReadMe.htm", "<html><body>Manual</body></html>\r\n");
     dialog.click(IDC_ZONE_HELP_BUTTON);
-    EXPECT_EQ(shell.opened(1), std::vector<std::string>{narrow_path(dir / L"ReadMe.htm")});
+    EXPECT_EQ(shell.opened(1), std::vector<std::string>{narrow(dir / L"ReadMe.htm")});
     EXPECT_EQ(dialog.other_windows(), 0);
 
     dialog.click(IDC_ZONE_OK_BUTTON);
@@ -349,18 +275,9 @@ TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
 
     shown_dialog dialog(show_about_dialog, state);
     ASSERT_NE(dialog.window(), nullptr);
-    EXPECT_EQ(dialog.title(), "About Chronobel");
-    const std::string where = narrow_path(dir.dir());
+    const std::string where = narrow(dir.dir());
     EXPECT_EQ(dialog.text(IDC_LOCATIONS), "Location of program:\r\n" + where + "Chronobel.exe \r\n\r\n" +
                                               "Where program stores user data:\r\n" + where + "not made yet\\");
-    RECT box{};
-    GetWindowRect(GetDlgItem(dialog.window(), IDC_LOCATIONS), &box);
-    MapWindowPoints(nullptr, dialog.window(), reinterpret_cast<POINT*>(&box), 2);
-    EXPECT_EQ(box.left, 5);
-    EXPECT_EQ(box.top, 190);
-    EXPECT_EQ(box.right - box.left, 290);
-    EXPECT_EQ(box.bottom - box.top, 140);
-    EXPECT_EQ(dialog.text(IDC_OPEN_DIRS_BUTTON), "Open Dirs");
     EXPECT_EQ(dialog.tooltip(IDC_OPEN_DIRS_BUTTON), "Open Dirs");
     // Both pictures were found: the program's icon and the second one.
     int icons = 0;
@@ -368,8 +285,6 @@ TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
         if (SendMessageW(child, STM_GETICON, 0, 0)) ++icons;
     EXPECT_EQ(icons, 2);
 
-    dialog.press_escape();
-    EXPECT_TRUE(dialog.open_after(1s)) << "Escape closed the dialog";
     // The data folder is not there: only the program's folder opens, and
     // nothing says so.
     dialog.click(IDC_OPEN_DIRS_BUTTON);
@@ -378,5 +293,4 @@ TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
 
     dialog.click(IDC_ABOUT_CLOSE_BUTTON);
     ASSERT_TRUE(dialog.ended_within(30s));
-    EXPECT_EQ(dialog.result(), 1);
 }
