@@ -66,6 +66,11 @@ void log_check(chronobel_state& state) {
     write_log_entry(state, message);
 }
 
+// TIME was asked, chosen or forced by an implausible clock: no SNTP offset.
+bool answered_over_time(const query_engine& e) {
+    return effective_protocol(e) == protocol_time || e.force_time_protocol.load() != 0;
+}
+
 }  // namespace
 
 std::int64_t offset_to_filetime_units(std::int64_t offset) {
@@ -124,8 +129,9 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
             append_limited(text, std::to_string(e.servers_asked));
             append_limited(text, average_servers_close);
         }
-    } else if (e.offset == 0 && e.time_difference_s != 0 && mode == result_after_check) {
-        // A TIME check knows the difference to the whole second only, and says so.
+    } else if (e.offset == 0 && answered_over_time(e) && mode == result_after_check) {
+        // A TIME check knows the difference to the whole second only, and
+        // says so, also when it is none.
         append_limited(text, state.ui_text(209));
         append_limited(text, std::to_string(e.time_difference_s));
         append_limited(text, state.ui_text(187));

@@ -92,7 +92,7 @@ TEST_F(result_fixture, TextsComeOutLetterForLetter) {
     time_reply(noon);
     text = "Time Checked, ";
     compose_result_text(state, text, result_after_check);
-    EXPECT_EQ(text, "Time Checked, Difference found ");
+    EXPECT_EQ(text, "Time Checked, Difference found as 0 Scs");
     // TIME knows whole seconds: shown as such in a check, never in a correction.
     state.engine.time_difference_s = -3;
     text = "Time Checked, ";
