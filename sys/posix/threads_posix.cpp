@@ -34,18 +34,6 @@ struct joinable_thread::record {
     std::shared_ptr<end_flag> end = std::make_shared<end_flag>();
 };
 
-joinable_thread::~joinable_thread() { let_go(); }
-
-joinable_thread::joinable_thread(joinable_thread&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
-
-joinable_thread& joinable_thread::operator=(joinable_thread&& other) noexcept {
-    if (this != &other) {
-        let_go();
-        record_ = std::exchange(other.record_, nullptr);
-    }
-    return *this;
-}
-
 bool joinable_thread::start(thread_proc proc, void* parameter) {
     if (record_) return false;
     auto* r = new (std::nothrow) record;

@@ -26,18 +26,6 @@ struct joinable_thread::record {
     HANDLE handle;
 };
 
-joinable_thread::~joinable_thread() { let_go(); }
-
-joinable_thread::joinable_thread(joinable_thread&& other) noexcept : record_(std::exchange(other.record_, nullptr)) {}
-
-joinable_thread& joinable_thread::operator=(joinable_thread&& other) noexcept {
-    if (this != &other) {
-        let_go();
-        record_ = std::exchange(other.record_, nullptr);
-    }
-    return *this;
-}
-
 bool joinable_thread::start(thread_proc proc, void* parameter) {
     if (record_) return false;
     auto* block = new (std::nothrow) start_block{proc, parameter};

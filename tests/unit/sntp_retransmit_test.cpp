@@ -16,12 +16,6 @@ using namespace orvane::testing;
 
 namespace {
 
-byte_string reply_now(const byte_string& request) {
-    const filetime now = system_time_now();
-    const sntp_packet p = sntp_server_reply(request, now, now);
-    return byte_string(p.begin(), p.end());
-}
-
 relay_route route_to(std::uint16_t server_port) {
     relay_route route;
     EXPECT_TRUE(parse_loopback_endpoint("127.0.0.1:0", route.listen));
@@ -32,7 +26,7 @@ relay_route route_to(std::uint16_t server_port) {
 }  // namespace
 
 TEST(SntpRetransmit, ALostFirstRequestIsAnsweredByTheNextOneWithinTheTimeOut) {
-    sntp_responder server(reply_now);
+    sntp_responder server(sntp_reply_now);
     udp_relay relay;
     relay_settings settings;
     settings.drop_first = 2;  // the first two requests are lost: the third (after 1 + 2 s) gets through

@@ -19,12 +19,6 @@ using namespace orvane::testing;
 
 namespace {
 
-byte_string reply_now(const byte_string& request) {
-    const filetime now = system_time_now();
-    const sntp_packet p = sntp_server_reply(request, now, now);
-    return byte_string(p.begin(), p.end());
-}
-
 struct worker_fixture : operation_fixture {
     scoped_test_clock guard;
     test_clock& clock = guard.clock;
@@ -56,7 +50,7 @@ struct worker_fixture : operation_fixture {
 }  // namespace
 
 TEST_F(worker_fixture, ACheckShowsEveryStepThenItsResult) {
-    sntp_responder server(reply_now);
+    sntp_responder server(sntp_reply_now);
     state->engine.sntp_port = server.port();
     start_worker(*state);
     state->correct_requested = 0;
@@ -93,7 +87,7 @@ TEST_F(worker_fixture, ACheckShowsEveryStepThenItsResult) {
 }
 
 TEST_F(worker_fixture, ACorrectionSetsTheClockAndShowsTheTimeCorrected) {
-    sntp_responder server(reply_now);
+    sntp_responder server(sntp_reply_now);
     state->engine.sntp_port = server.port();
     start_worker(*state);
     state->correct_requested = 1;
@@ -135,7 +129,7 @@ TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
     // that sees the engine idle must not have its own operation undone by
     // the end of the one before.
     set_operation_end_pause([] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); });
-    sntp_responder answering(reply_now);
+    sntp_responder answering(sntp_reply_now);
     sntp_responder silent(sntp_responder::silent());
     state->engine.sntp_port = answering.port();
     status_refresh_ms = 500;  // the window is shown
@@ -223,7 +217,7 @@ TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue
     state->status_hold_ticks = 99;
     state->settings.autosync_enabled = 0;
     state->settings.autocheck_enabled = 1;
-    sntp_responder server(reply_now);
+    sntp_responder server(sntp_reply_now);
     state->engine.sntp_port = server.port();
     start_worker(*state);
     ASSERT_TRUE(status_shows("Started Service, 4 Hrs until AutoSync"));

@@ -1,5 +1,6 @@
 #include "support/loopback_servers.h"
 #include <chrono>
+#include "sys/clock.h"
 
 namespace orvane::testing {
 namespace {
@@ -142,6 +143,12 @@ void time_responder::serve() {
         if (send_reply && !reply_.empty()) send_bytes(connection, reply_.data(), static_cast<int>(reply_.size()));
         close_socket(connection);
     }
+}
+
+byte_string sntp_reply_now(const byte_string& request) {
+    const filetime now = system_time_now();
+    const sntp_packet p = sntp_server_reply(request, now, now);
+    return byte_string(p.begin(), p.end());
 }
 
 }  // namespace orvane::testing

@@ -19,6 +19,8 @@ using byte_string = std::vector<std::uint8_t>;
 // given Receive and Transmit times; the request's Transmit field is echoed as
 // the Originate Timestamp.
 sntp_packet sntp_server_reply(const byte_string& request, filetime receive, filetime transmit);
+// The same reply with the clock as it reads now, as bytes.
+byte_string sntp_reply_now(const byte_string& request);
 
 // The four bytes a TIME server sends for `seconds`.
 byte_string time_reply_bytes(std::uint32_t seconds);
