@@ -1,9 +1,6 @@
 #include "app/program.h"
 #include <cwctype>
 #include "core/paths.h"
-#include "core/settings_file.h"
-#include "data/server_list.h"
-#include "data/ui_strings.h"
 
 namespace orvane {
 
@@ -18,12 +15,6 @@ void init_identity(chronobel_state& state, const std::wstring& exe_name) {
     state.exe_name = exe_name;
     state.program_name = L"Chronobel";
     locate_directories(state);
-}
-
-void load_data_files(chronobel_state& state) {
-    load_ui_strings(state, ui_string_count, L"Strings.txt");
-    write_default_server_list(state);
-    load_settings(state);
 }
 
 void note_silent_start(chronobel_state& state) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 #include "core/state.h"
+#include "data/data_files.h"
 
 namespace orvane {
 
@@ -14,8 +15,6 @@ wchar_t switch_letter(const std::wstring& argument);
 
 // Identity and directories: names the program and finds where its files are.
 void init_identity(chronobel_state& state, const std::wstring& exe_name);
-// Start-up steps 4 to 6: the UI string table, the default server list, the settings.
-void load_data_files(chronobel_state& state);
 // The silent start switch: starts minimised, and so does every later start
 // once the settings are saved.
 void note_silent_start(chronobel_state& state);

@@ -11,7 +11,9 @@
 #include "engine/quick_sync.h"
 #include "platform/privilege.h"
 #include "platform/service_control.h"
-#include "platform/service_folder_win32.h"
+#include "engine/log.h"
+#include "platform/event_log.h"
+#include "platform/service_data_win32.h"
 #include "platform/service_win32.h"
 #include "platform/startup_win32.h"
 #include "sys/files.h"
@@ -48,13 +50,47 @@ void init_instance(chronobel_state& state, HINSTANCE instance) {
     state.large_icon = load_program_icon(instance, 32);
 }
 
-// The service reads the settings copy that the desktop program keeps for it,
-// then hands this thread to the service manager.
+// The service reads the settings copy that the desktop program keeps for it
+// in the service's own folder, then hands this thread to the service
+// manager. A folder that others may change is refused: the service then
+// reports why and does not run.
 void run_as_service(chronobel_state& state) {
-    if (use_service_settings_folder(state)) load_data_files(state);
+    const std::string notice = use_service_data_folder(state);
+    if (!state.service_refusal.empty()) {
+        report_event(event_kind::error, state.service_refusal);
+    } else {
+        load_data_files(state);
+        if (!notice.empty()) {
+            write_log_line(state, notice, "");
+            report_event(event_kind::warning, notice);
+        }
+    }
     run_service_dispatcher([](chronobel_state& s) { return start_worker(s); });
     // The worker has stopped the servers; every thread ends before the process.
     end_program_threads(state);
+}
+
+// A switch's refusal, for whoever started the program: its standard error
+// when it has one (redirected, or under a console host), else the console of
+// the command prompt it was started from.
+void tell_caller(const std::string& text) {
+    HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if ((!error || error == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
+        error = GetStdHandle(STD_ERROR_HANDLE);
+    if (!error || error == INVALID_HANDLE_VALUE) return;
+    const std::string line = text + "\r\n";
+    DWORD written = 0;
+    WriteFile(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int install_from_switch(chronobel_state& state) {
+    std::string message;
+    const int result = install_own_service(state, &message);
+    if (!message.empty()) {
+        tell_caller(message);
+        if (!state.settings.log_disabled) write_log_line(state, message, "");
+    }
+    return result;
 }
 
 // Handles the switches left to right; the quick sync, the service, and the
@@ -75,7 +111,7 @@ void handle_switches(chronobel_state& state, const wchar_t* command_line) {
                 run_as_service(state);
                 ExitProcess(0);
             case L'i':
-                ExitProcess(static_cast<UINT>(install_own_service(state)));
+                ExitProcess(static_cast<UINT>(install_from_switch(state)));
             case L'z':
                 ExitProcess(static_cast<UINT>(remove_own_service()));
             default:

@@ -1,4 +1,5 @@
 #include "core/paths.h"
+#include <cwctype>
 #include "sys/directories.h"
 #include "sys/files.h"
 
@@ -13,6 +14,11 @@ void split_path(path_set& set, const std::wstring& full_path) {
         set.file = full_path.substr(last + 1);
     }
     set.root = full_path.substr(0, 3);
+}
+
+std::wstring lower_case_path(std::wstring path) {
+    for (wchar_t& c : path) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return path;
 }
 
 std::wstring join_path(const std::wstring& directory, const std::wstring& name) { return directory + name; }
@@ -39,7 +45,7 @@ void locate_directories(chronobel_state& state) {
 
 std::wstring locate_data_file(const chronobel_state& state, const std::wstring& name) {
     std::wstring candidate = join_path(state.data_dir(), name);
-    if (open_for_reading(candidate, sharing::read).is_open()) return candidate;
+    if (state.data_dir_only || open_for_reading(candidate, sharing::read).is_open()) return candidate;
     return join_path(state.program_dir(), name);
 }
 

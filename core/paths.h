@@ -13,7 +13,10 @@ void locate_directories(chronobel_state& state);
 void split_path(path_set& set, const std::wstring& full_path);
 // `directory` followed by `name` (directories end in a separator).
 std::wstring join_path(const std::wstring& directory, const std::wstring& name);
-// Where an existing data file is read: data_dir when it is there, else program_dir.
+// A path in lower case, for comparing Windows paths, which are the same in any case.
+std::wstring lower_case_path(std::wstring path);
+// Where an existing data file is read: data_dir when it is there, else
+// program_dir (never for the service, whose data lives in data_dir alone).
 std::wstring locate_data_file(const chronobel_state& state, const std::wstring& name);
 
 }  // namespace orvane

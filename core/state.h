@@ -86,6 +86,13 @@ public:
     // Dry run: the clock and the time zone are never set; what would be set
     // is reported instead.
     bool dry_run = false;
+    // The service reads its data files only from its own folder, never from
+    // the program's folder, which others may be able to write.
+    bool data_dir_only = false;
+    // Why the service refuses its folder (empty while it is trusted).
+    std::string service_refusal;
+    // The service is asked to read its settings again (the reload control).
+    std::atomic<std::uint8_t> reload_requested{0};
     // The threads that use this state; joined before the program ends.
     program_thread_set threads;
 

@@ -12,8 +12,9 @@ namespace {
 sys_file open_ui_strings_file(chronobel_state& state, const std::wstring& file_name) {
     const std::wstring in_data_dir = join_path(state.data_dir(), file_name);
     if (sys_file file = open_for_reading(in_data_dir, sharing::none); file.is_open()) return file;
-    if (sys_file file = open_for_reading(join_path(state.program_dir(), file_name), sharing::none); file.is_open())
-        return file;
+    if (!state.data_dir_only)
+        if (sys_file file = open_for_reading(join_path(state.program_dir(), file_name), sharing::none); file.is_open())
+            return file;
     if (write_default_ui_strings(state, file_name) != ui_strings_ok) return {};
     return open_for_reading(in_data_dir, sharing::none);
 }

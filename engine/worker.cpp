@@ -108,7 +108,7 @@ void idle_pass(chronobel_state& state) {
             show_status(state, text);
         }
         if (++idle_refresh_counter > 30) idle_refresh_counter = 0;
-    } else if (in_service() && state.settings.autosync_enabled) {
+    } else if (in_service()) {
         service_autosync(state);
     }
 }

@@ -9,7 +9,7 @@ bool relaunch_elevated(chronobel_state& state, HWND window) {
     // The new instance reads the settings as it starts, while this one may
     // still be ending.
     save_settings_and_startup(state);
-    const std::wstring program = state.program_dir() + state.exe_name;
+    const std::wstring& program = state.program_path.full;
     const auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(window, L"runas", program.c_str(), nullptr, nullptr, SW_SHOWDEFAULT));
     if (result <= 32) return false;

@@ -31,6 +31,12 @@ static_assert(sizeof(service_status_record) == 28);
 // when the manager cannot be opened.
 int query_service(const std::wstring& name, service_status_record& status, std::uint8_t& installed,
                   std::uint8_t& running);
+// The command line the service is registered with (empty when there is no
+// such service).
+int query_service_command_line(const std::wstring& name, std::wstring& command_line);
+// Asks a running service to read its settings again (the parameter-change
+// control); does not wait for it.
+int ask_service_to_reload(const std::wstring& name);
 // Asks the service to start; does not wait for it.
 int start_service(const std::wstring& name);
 // Sends the service the stop control, its answer into `status`; does not

@@ -9,6 +9,13 @@ int query_service(const std::wstring&, service_status_record&, std::uint8_t&, st
     return service_manager_unavailable;
 }
 
+int query_service_command_line(const std::wstring&, std::wstring& command_line) {
+    command_line.clear();
+    return service_manager_unavailable;
+}
+
+int ask_service_to_reload(const std::wstring&) { return service_manager_unavailable; }
+
 int start_service(const std::wstring&) { return service_manager_unavailable; }
 
 int stop_service(const std::wstring&, service_status_record&) { return service_manager_unavailable; }

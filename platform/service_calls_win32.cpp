@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <vector>
 #include "platform/service_calls.h"
 #include "sys/clock.h"
 #include "sys/win32/owned_handle.h"
@@ -7,6 +8,10 @@ namespace orvane {
 namespace {
 
 static_assert(sizeof(SERVICE_STATUS) == sizeof(service_status_record));
+
+// The access right to send the parameter-change control (missing from
+// MinGW's headers).
+constexpr DWORD service_paramchange_right = 0x0040;
 
 void copy_status(const SERVICE_STATUS& from, service_status_record& to) {
     to.service_type = from.dwServiceType;
@@ -19,28 +24,56 @@ void copy_status(const SERVICE_STATUS& from, service_status_record& to) {
 }
 
 // The service manager of this machine with full access (empty when it
-// cannot be opened: no administrative rights).
-owned_service open_manager() { return owned_service(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)); }
+// cannot be opened: no administrative rights). Only looking needs no rights.
+owned_service open_manager(DWORD rights = SC_MANAGER_ALL_ACCESS) {
+    return owned_service(OpenSCManagerW(nullptr, nullptr, rights));
+}
 
-// One service, opened with full access (empty when it cannot be).
-owned_service open_service(const owned_service& manager, const std::wstring& name) {
-    return owned_service(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+// One service, opened with `rights` (empty when it cannot be).
+owned_service open_service(const owned_service& manager, const std::wstring& name, DWORD rights = SERVICE_ALL_ACCESS) {
+    return owned_service(OpenServiceW(manager.get(), name.c_str(), rights));
 }
 
 }  // namespace
 
 int query_service(const std::wstring& name, service_status_record& status, std::uint8_t& installed,
                   std::uint8_t& running) {
-    const owned_service manager = open_manager();
+    // A standard user may look, so that a save can tell it reached no service.
+    const owned_service manager = open_manager(SC_MANAGER_CONNECT);
     if (!manager) return service_manager_unavailable;
-    const owned_service service = open_service(manager, name);
-    installed = service ? 1 : 0;
+    const owned_service service = open_service(manager, name, SERVICE_QUERY_STATUS);
+    installed = service || GetLastError() == ERROR_ACCESS_DENIED ? 1 : 0;
     running = 0;
     if (!service) return service_call_done;
     SERVICE_STATUS raw{};
     if (QueryServiceStatus(service.get(), &raw)) {
         copy_status(raw, status);
         running = raw.dwCurrentState == SERVICE_RUNNING ? 1 : 0;
+    }
+    return service_call_done;
+}
+
+int query_service_command_line(const std::wstring& name, std::wstring& command_line) {
+    command_line.clear();
+    const owned_service manager = open_manager(SC_MANAGER_CONNECT);
+    if (!manager) return service_manager_unavailable;
+    const owned_service service = open_service(manager, name, SERVICE_QUERY_CONFIG);
+    if (!service) return service_call_done;
+    DWORD needed = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<unsigned char> bytes(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(bytes.data());
+    if (needed && QueryServiceConfigW(service.get(), config, needed, &needed) && config->lpBinaryPathName)
+        command_line = config->lpBinaryPathName;
+    return service_call_done;
+}
+
+int ask_service_to_reload(const std::wstring& name) {
+    const owned_service manager = open_manager(SC_MANAGER_CONNECT);
+    if (!manager) return service_manager_unavailable;
+    if (const owned_service service = open_service(manager, name, service_paramchange_right)) {
+        SERVICE_STATUS raw{};
+        ControlService(service.get(), SERVICE_CONTROL_PARAMCHANGE, &raw);
     }
     return service_call_done;
 }

@@ -1,5 +1,8 @@
 #include "platform/service_control.h"
+#include "core/paths.h"
 #include "platform/service_calls.h"
+#include "sys/files.h"
+#include "platform/service_data.h"
 #include "platform/service_runtime.h"
 #include "sys/clock.h"
 
@@ -23,15 +26,40 @@ bool await_running() {
     }
 }
 
+int refuse(int code, std::string* message, const std::string& text) {
+    if (message) *message = text;
+    return code;
+}
+
 }  // namespace
 
 std::wstring service_command_line(const chronobel_state& state) {
-    return L"\"" + state.program_dir() + state.exe_name + L"\" /x";
+    return L"\"" + state.program_path.full + L"\" /x";
 }
 
-int install_own_service(const chronobel_state& state) {
+int may_install_own_service(const chronobel_state& state, std::string* message) {
     // Without its own path the program cannot name itself to the manager.
     if (state.program_dir().empty()) return own_service_failed;
+    // The service runs as SYSTEM whatever file is there when it starts.
+    const std::wstring folder = state.program_dir().substr(0, state.program_dir().size() - 1);
+    for (const std::wstring& path : {folder, state.program_path.full})
+        if (changeable_by_standard_users(path))
+            return refuse(own_service_unsafe_folder, message,
+                          "The service was not installed: users without administrative rights can change " +
+                              narrow(path) + ". Install Chronobel into a folder only administrators can change, "
+                              "such as Program Files.");
+    std::wstring registered;
+    if (query_service_command_line(service_name, registered) == service_manager_unavailable)
+        return own_service_no_manager;
+    if (!registered.empty() && lower_case_path(registered) != lower_case_path(service_command_line(state)))
+        return refuse(own_service_taken, message,
+                      "The service was not installed: a service named \"Chronobel\" is already registered for " +
+                          narrow(registered) + ".");
+    return own_service_done;
+}
+
+int install_own_service(const chronobel_state& state, std::string* message) {
+    if (const int refused = may_install_own_service(state, message); refused != own_service_done) return refused;
     if (install_service(service_name, service_display_name, service_command_line(state), service_description) ==
         service_manager_unavailable)
         return own_service_no_manager;

@@ -1,6 +1,8 @@
 #include "platform/service_runtime.h"
 #include <atomic>
 #include <mutex>
+#include "engine/service_autosync.h"
+#include "platform/service_reload.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
 
@@ -55,6 +57,12 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
     window_mode = window_service;
     state.due_period_ms = 0;
     if (!state.service_stop_event) state.service_stop_event = create_manual_event();
+    set_service_reloader(reload_service_settings);
+    // A folder that others may change is never read.
+    if (!state.service_refusal.empty()) {
+        report_stopped(service_folder_refused);
+        return service_specific_error;
+    }
     // Without the stop event or the worker the service cannot do its work:
     // the service manager (and its recovery actions) must see a failure.
     if (!state.service_stop_event || start(state) != 0) {
@@ -63,7 +71,7 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
     }
     change_and_report([](service_status_record& s) {
         s.current_state = service_running;
-        s.controls_accepted = service_accepts_stop;
+        s.controls_accepted = service_accepts_stop | service_accepts_paramchange;
         s.check_point = 0;
         s.wait_hint = 0;
         s.win32_exit_code = 0;
@@ -85,9 +93,14 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
 }
 
 void handle_service_control(chronobel_state& state, std::uint32_t control) {
+    if (control == service_control_paramchange) {
+        // The worker reads them between operations, on its own thread.
+        state.reload_requested = 1;
+        set_event(state.worker_event);
+    }
     if (control != service_control_stop) {
-        // Only the interrogation can come, as only the stop is accepted: it
-        // asks for the current state.
+        // The interrogation asks for the current state; every other control
+        // is answered with it too.
         change_and_report([](service_status_record& s) {
             s.wait_hint = 0;
             s.win32_exit_code = 0;

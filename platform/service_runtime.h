@@ -16,14 +16,21 @@ enum service_state_value : std::uint32_t {
     service_stop_pending = 3,
     service_running = 4,
 };
-enum service_control_value : std::uint32_t { service_control_stop = 1, service_control_interrogate = 4 };
+enum service_control_value : std::uint32_t {
+    service_control_stop = 1,
+    service_control_interrogate = 4,
+    service_control_paramchange = 6,  // the settings changed: read them again
+};
 constexpr std::uint32_t service_own_process = 0x10;
 constexpr std::uint32_t service_accepts_stop = 1;
+constexpr std::uint32_t service_accepts_paramchange = 8;
 // The exit code of a service that could not do its work; the service's own
 // code follows in service_specific_exit_code.
 constexpr std::uint32_t service_specific_error = 1066;
 // That own code: the stop event or the worker could not be made.
 constexpr std::uint32_t service_worker_failed = 20;
+// ... or the service's folder was refused (state.service_refusal says why).
+constexpr std::uint32_t service_folder_refused = 21;
 
 // Starts the worker, the first operation and the servers without a window;
 // 0 when the worker runs. The program's entry hands it over, as starting the
@@ -40,7 +47,8 @@ using service_reporter = void (*)(const service_status_record& status);
 std::uint32_t run_service(chronobel_state& state, service_reporter report, service_worker_starter start);
 
 // The control handler: a stop reports "stop pending" and wakes the service
-// main; an interrogation reports the current state again.
+// main; a parameter change asks the worker to read the settings again; an
+// interrogation reports the current state again.
 void handle_service_control(chronobel_state& state, std::uint32_t control);
 
 }  // namespace orvane

@@ -8,8 +8,10 @@ namespace {
 static_assert(service_stopped == SERVICE_STOPPED && service_start_pending == SERVICE_START_PENDING &&
               service_stop_pending == SERVICE_STOP_PENDING && service_running == SERVICE_RUNNING);
 static_assert(service_control_stop == SERVICE_CONTROL_STOP &&
-              service_control_interrogate == SERVICE_CONTROL_INTERROGATE);
+              service_control_interrogate == SERVICE_CONTROL_INTERROGATE &&
+              service_control_paramchange == SERVICE_CONTROL_PARAMCHANGE);
 static_assert(service_own_process == SERVICE_WIN32_OWN_PROCESS && service_accepts_stop == SERVICE_ACCEPT_STOP &&
+              service_accepts_paramchange == SERVICE_ACCEPT_PARAMCHANGE &&
               service_specific_error == ERROR_SERVICE_SPECIFIC_ERROR);
 
 SERVICE_STATUS_HANDLE status_handle = nullptr;

@@ -1,7 +1,7 @@
 #include "platform/startup_win32.h"
 #include "core/paths.h"
-#include <cwctype>
 #include "core/settings_file.h"
+#include "data/server_list.h"
 #include "engine/log.h"
 #include "platform/registry_win32.h"
 #include "platform/service_calls.h"
@@ -17,16 +17,20 @@ void save_logged(chronobel_state& state, const std::wstring& directory, bool& sa
         write_log_line(state, "Settings could not be saved in ", narrow(directory));
 }
 
-// The folder of the service's own data directory, from the registry; empty
-// when it cannot be found.
-std::wstring service_folder(const startup_places& places) {
-    std::wstring folder;
-    int r = read_registry_string(places.service_folder_hive, places.service_folder_key, places.service_folder_value,
-                                 folder);
-    if (r == registry_value_missing)
-        r = read_registry_string(places.common_folder_hive, places.common_folder_key, places.common_folder_value,
-                                 folder);
-    return r == registry_done ? folder : std::wstring();
+// Said once per run: a save without administrative rights reaches only the
+// user's own settings.
+bool service_copy_note_shown = false;
+
+constexpr char service_keeps_settings[] =
+    "The service keeps its settings until they are saved as administrator";
+
+bool copy_data_file(const std::wstring& from, const std::wstring& to) {
+    sys_file source = open_for_reading(from, sharing::read);
+    if (!source.is_open()) return false;
+    std::string bytes;
+    char chunk[4096];
+    while (const std::size_t got = source.read(chunk, sizeof chunk)) bytes.append(chunk, got);
+    return write_file_replacing(to, bytes.data(), bytes.size());
 }
 
 void save_service_copy(chronobel_state& state, const startup_places& places) {
@@ -34,14 +38,21 @@ void save_service_copy(chronobel_state& state, const startup_places& places) {
     std::uint8_t installed = 0, running = 0;
     query_service(places.service_name, status, installed, running);
     if (!installed) return;
-    std::wstring folder = service_folder(places);
-    if (folder.empty()) return;
-    folder += L"\\Orvane";
-    create_directory(folder);
-    folder += L"\\Chronobel";
-    create_directory(folder);
-    bool saved = false;
-    save_logged(state, folder + L"\\", saved);
+    std::string message;
+    const std::wstring folder = secure_service_data_folder(message, places.folders);
+    const settings_record& s = state.settings;
+    const bool logging = !s.log_disabled;
+    if (!folder.empty() && !message.empty() && logging) write_log_line(state, message, "");
+    const bool saved = !folder.empty() && save_settings(state, folder) &&
+                       copy_data_file(locate_data_file(state, server_list_file_name), folder + server_list_file_name);
+    if (saved) {
+        if (running) ask_service_to_reload(places.service_name);
+        return;
+    }
+    if (service_copy_note_shown) return;
+    service_copy_note_shown = true;
+    state.view().set_text(control_status_line, service_keeps_settings);
+    if (logging) write_log_line(state, service_keeps_settings, "");
 }
 
 void register_start(const chronobel_state& state, const startup_places& places) {
@@ -49,14 +60,17 @@ void register_start(const chronobel_state& state, const startup_places& places) 
         delete_registry_value(places.run_hive, places.run_key, state.exe_name);
         return;
     }
-    wchar_t path[600] = {};
-    const DWORD length = SearchPathW(nullptr, state.exe_name.c_str(), nullptr, 600, path, nullptr);
-    if (length == 0 || length >= 600) return;
+    if (state.program_path.full.empty()) return;
     write_registry_string(places.run_hive, places.run_key, state.exe_name,
-                          run_value_text(std::wstring(path, length), state.settings.on_windows_start));
+                          run_value_text(state.program_path.full, state.settings.on_windows_start));
 }
 
 }  // namespace
+
+const startup_places& default_startup_places() {
+    static const startup_places places;
+    return places;
+}
 
 std::wstring run_value_text(const std::wstring& program_path, int on_windows_start) {
     std::wstring text = L"\"" + program_path + L"\"";
@@ -67,12 +81,9 @@ std::wstring run_value_text(const std::wstring& program_path, int on_windows_sta
 void adopt_start_registration(chronobel_state& state, const startup_places& places) {
     std::wstring value;
     if (read_registry_string(places.run_hive, places.run_key, state.exe_name, value) != registry_done) return;
-    // Paths on Windows are the same in any case.
-    auto lower = [](std::wstring text) {
-        for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
-        return text;
-    };
-    if (state.program_path.full.empty() || lower(value).find(lower(state.program_path.full)) == std::wstring::npos) return;
+    if (state.program_path.full.empty() ||
+        lower_case_path(value).find(lower_case_path(state.program_path.full)) == std::wstring::npos)
+        return;
     const std::wstring quick = L" /q";
     const bool sync_then_exit = value.size() >= quick.size() && value.compare(value.size() - quick.size(), quick.size(), quick) == 0;
     state.settings.on_windows_start = sync_then_exit ? 2 : 1;

@@ -4,8 +4,8 @@
 
 namespace orvane {
 
-// The full path of the running program when its file is named `exe_name`;
-// empty when the system's search finds no such file.
+// The full path of the running program: on Windows its own module file,
+// whatever its name; on POSIX only when its file is named `exe_name`.
 std::wstring find_program_file(const std::wstring& exe_name);
 // True when `root` names a removable drive (never on POSIX).
 bool is_removable_drive(const std::wstring& root);

@@ -23,8 +23,10 @@ void stop_own_service() {
     stop_service(own_service, record);
 }
 
-void install_chronobel_service(const chronobel_state& state) {
+bool install_chronobel_service(const chronobel_state& state, std::string& refusal) {
+    if (may_install_own_service(state, &refusal) != own_service_done) return false;
     install_service(own_service, service_display_name, service_command_line(state), service_description);
+    return true;
 }
 
 void remove_chronobel_service(bool running) { remove_service(own_service, running ? 1 : 0); }

@@ -11,8 +11,9 @@ service_status query_own_service();
 void start_own_service();
 void stop_own_service();
 // Installs the service (name "Chronobel", its display name and description,
-// the program's path in double quotes and "/x" as its command line).
-void install_chronobel_service(const chronobel_state& state);
+// the program's path in double quotes and "/x" as its command line); false,
+// with the reason in `refusal`, when this program may not be the service.
+bool install_chronobel_service(const chronobel_state& state, std::string& refusal);
 // Removes it, stopped first when it runs.
 void remove_chronobel_service(bool running);
 

@@ -37,7 +37,11 @@ public:
         return MessageBoxA(active_page, state_.ui_text(120), state_.ui_text(40), MB_OKCANCEL) == IDOK;
     }
     service_status query_service() override { return query_own_service(); }
-    void install_service() override { install_chronobel_service(state_); }
+    void install_service() override {
+        std::string refusal;
+        if (!install_chronobel_service(state_, refusal))
+            MessageBoxA(active_page, refusal.c_str(), "Chronobel", MB_OK | MB_ICONWARNING);
+    }
     void remove_service(bool running) override { remove_chronobel_service(running); }
     void start_service() override { start_own_service(); }
     void stop_service() override { stop_own_service(); }

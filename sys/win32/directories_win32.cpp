@@ -4,10 +4,15 @@
 
 namespace orvane {
 
-std::wstring find_program_file(const std::wstring& exe_name) {
-    wchar_t buffer[1200];
-    DWORD n = SearchPathW(nullptr, exe_name.c_str(), nullptr, 1200, buffer, nullptr);
-    return n > 0 && n < 1200 ? std::wstring(buffer, n) : std::wstring();
+// The running program's own file, whatever it is called: a search by name
+// could find another program of that name first, or give a relative path.
+std::wstring find_program_file(const std::wstring&) {
+    constexpr DWORD longest_path = 32'768;
+    std::wstring buffer(longest_path, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), longest_path);
+    if (n == 0 || n >= longest_path) return {};
+    buffer.resize(n);
+    return buffer;
 }
 
 bool is_removable_drive(const std::wstring& root) { return GetDriveTypeW(root.c_str()) == DRIVE_REMOVABLE; }

@@ -46,6 +46,7 @@ inline void close_service(SC_HANDLE h) { CloseServiceHandle(h); }
 inline void destroy_menu(HMENU h) { DestroyMenu(h); }
 inline void destroy_icon(HICON h) { DestroyIcon(h); }
 inline void free_argv(LPWSTR* h) { LocalFree(h); }
+inline void free_local(HLOCAL h) { LocalFree(h); }
 }  // namespace handle_closers
 
 // Threads, events, processes: closed with CloseHandle.
@@ -57,5 +58,7 @@ using owned_menu = owned_handle<HMENU, handle_closers::destroy_menu>;
 using owned_icon = owned_handle<HICON, handle_closers::destroy_icon>;
 // The block CommandLineToArgvW returns.
 using owned_argv = owned_handle<LPWSTR*, handle_closers::free_argv>;
+// Memory the system handed over with LocalAlloc (descriptors, SID texts).
+using owned_local = owned_handle<HLOCAL, handle_closers::free_local>;
 
 }  // namespace orvane

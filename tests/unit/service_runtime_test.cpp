@@ -1,11 +1,16 @@
 // The service's life as the service manager sees it: every status report
-// from "start pending" to "stopped", the controls, and a start that fails.
+// from "start pending" to "stopped", the controls, a start that fails; the
+// reload control; and what the service trusts: its own folder alone, and a
+// program that no standard user can change.
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 #include <vector>
 #include "app/startup.h"
 #include "core/paths.h"
+#include <sys/stat.h>
+#include "core/settings_file.h"
+#include "platform/folder_access.h"
 #include "platform/service_control.h"
 #include "platform/service_runtime.h"
 #include "support/worker_fixture.h"
@@ -107,9 +112,10 @@ TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWork
     const std::vector<report> all = taken();
     ASSERT_GE(all.size(), 5u);
     expect_status(all[0].status, service_start_pending, 0, 0, 3000);
-    expect_status(all[1].status, service_running, service_accepts_stop, 0, 0);
-    expect_status(all[2].status, service_running, service_accepts_stop, 0, 0);
-    expect_status(all[3].status, service_stop_pending, service_accepts_stop, 0, 0);
+    constexpr std::uint32_t accepted = service_accepts_stop | service_accepts_paramchange;
+    expect_status(all[1].status, service_running, accepted, 0, 0);
+    expect_status(all[2].status, service_running, accepted, 0, 0);
+    expect_status(all[3].status, service_stop_pending, accepted, 0, 0);
     // "Stopped" comes last, once the worker has ended, with exit code 0 (the
     // check points before it are counted in the test of a worker that hangs).
     expect_status(all.back().status, service_stopped, 0, 0, 0);
@@ -130,6 +136,53 @@ TEST_F(service_fixture, AWorkerThatCannotStartStopsTheServiceWithAFailure) {
     EXPECT_EQ(all[1].status.win32_exit_code, 1066u);  // ERROR_SERVICE_SPECIFIC_ERROR
     EXPECT_EQ(all[1].status.service_specific_exit_code, 20u);
     EXPECT_EQ(exit_code, 1066u);
+
+    // A refused folder: the worker is never started.
+    reports.clear();
+    state->service_refusal = "The service's folder C:\\Data is refused: it is a link to another place.";
+    bool started = false;
+    service_main = std::thread([&] {
+        exit_code = run_service(*state, record_report, [](chronobel_state&) { return int{worker_started}; });
+        started = state->worker_running != 0;
+    });
+    service_main.join();
+    ASSERT_EQ(taken().size(), 2u);
+    EXPECT_EQ(taken()[1].status.current_state, service_stopped);
+    EXPECT_EQ(taken()[1].status.service_specific_exit_code, 21u);
+    EXPECT_EQ(exit_code, 1066u);
+    EXPECT_FALSE(started);
+}
+
+TEST_F(service_fixture, TheReloadControlReadsTheServicesOwnFolderAgainBetweenOperations) {
+    // The program's folder is anybody's; the service reads its own alone.
+    state->data_dir_only = true;
+    write_list({"127.0.0.5"});
+    data.write("ServFile.txt", "#service\r\n127.0.0.1\r\n");
+    program.write("Strings.txt", "planted\r\n");
+    state->engine.sntp_port = state->engine.time_port = 9;  // nothing answers: the operation fails at once
+    EXPECT_EQ(locate_data_file(*state, L"dSync.dat"), data.dir() + L"dSync.dat");
+    start(real_start_worker);
+    ASSERT_TRUE(reported(service_running));
+    ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 5000));
+
+    // The administrator's save: new settings, then the control.
+    chronobel_state saved;
+    apply_default_settings(saved);
+    saved.settings.log_errors = 1;
+    saved.settings.sync_timeout_s = 42;
+    ASSERT_TRUE(save_settings(saved, data.dir()));
+    handle_service_control(*state, service_control_paramchange);
+    ASSERT_TRUE(reported(service_running, 2)) << "answered with the running state";
+    // AutoSync is the service's own rule without the servers: it corrects at
+    // once from the folder's list, never from the program's.
+    ASSERT_TRUE(wait_until(
+        [&] { return data.read("dLog.txt").find("No response from 127.0.0.1") != std::string::npos; }, 10000))
+        << data.read("dLog.txt");
+    const std::string log = data.read("dLog.txt");
+    EXPECT_NE(log.find("Settings read again by the service"), std::string::npos);
+    EXPECT_EQ(log.find("127.0.0.5"), std::string::npos);
+    EXPECT_EQ(log.find("planted"), std::string::npos);
+    EXPECT_EQ(state->reload_requested.load(), 0);
 }
 
 TEST_F(service_fixture, AWorkerThatDoesNotEndGetsTenCheckPointsHalfASecondApart) {
@@ -148,19 +201,60 @@ TEST_F(service_fixture, AWorkerThatDoesNotEndGetsTenCheckPointsHalfASecondApart)
     const std::vector<report> all = taken();
     ASSERT_EQ(all.size(), 14u);  // start pending, running, stop pending, 10 check points, stopped
     for (std::uint32_t attempt = 0; attempt < 10; ++attempt)
-        expect_status(all[3 + attempt].status, service_stop_pending, service_accepts_stop, attempt, 1000);
+        expect_status(all[3 + attempt].status, service_stop_pending, service_accepts_stop | service_accepts_paramchange,
+                      attempt, 1000);
     EXPECT_EQ(all.back().status.current_state, service_stopped);
     EXPECT_EQ(guard.clock.frozen_tick - before, 5000u);
     state->worker_running = 0;
 }
 
-TEST(ServiceSwitches, WithoutTheServiceManagerBothSwitchesFail) {
+TEST(ServiceSwitches, WithoutTheServiceManagerBothSwitchesFailAndAnOpenFolderIsNeverRegistered) {
     // Here, as for a user without administrative rights on Windows, the
     // service manager cannot be opened: neither switch may claim success.
+    temp_dir folder;
+    folder.write("chronobel", "program");
     chronobel_state state;
     state.exe_name = L"chronobel";
-    split_path(state.program_path, L"/opt/chronobel/chronobel");
+    split_path(state.program_path, folder.dir() + L"chronobel");
     EXPECT_EQ(remove_own_service(), 11);
     EXPECT_EQ(install_own_service(state), 11);
-    EXPECT_EQ(service_command_line(state), L"\"/opt/chronobel/chronobel\" /x");
+    EXPECT_EQ(service_command_line(state), L"\"" + folder.dir() + L"chronobel\" /x");
+
+    // Anybody may write the folder, or the program itself: refused first,
+    // with the path in the message.
+    for (const std::string& open : {std::string(), std::string("chronobel")}) {
+        const std::string path = (folder.path() / open).string();
+        ASSERT_EQ(chmod(path.c_str(), 0777), 0);
+        std::string message;
+        EXPECT_EQ(install_own_service(state, &message), own_service_unsafe_folder) << path;
+        EXPECT_NE(message.find("users without administrative rights can change " + path.substr(0, path.find_last_not_of('/') + 1)), std::string::npos) << message;
+        ASSERT_EQ(chmod(path.c_str(), 0700), 0);
+    }
+    EXPECT_EQ(install_own_service(state), 11);
+}
+
+TEST(ServiceTrust, StandardUsersGroupsAreJudgedAsTheSystemWould) {
+    const std::uint32_t read_execute = 0x1200a9, modify = 0x1301bf, full = 0x1f01ff;
+    auto allow = [](const wchar_t* sid, std::uint32_t mask, bool inherit_only = false) {
+        return access_entry{true, inherit_only, sid, mask};
+    };
+    const access_entry system_full = allow(L"S-1-5-18", full), admins_full = allow(L"S-1-5-32-544", full);
+    struct judged {
+        const char* what;
+        object_access access;
+        bool changeable;
+    } cases[] = {
+        {"the service folder", {L"S-1-5-32-544", true, {system_full, admins_full, allow(sid_users, read_execute)}}, false},
+        {"a folder under C:\\", {L"S-1-5-32-544", true, {system_full, admins_full, allow(sid_authenticated_users, modify)}}, true},
+        {"no access list at all", {L"S-1-5-32-544", false, {}}, true},
+        {"owned by Users", {sid_users, true, {system_full}}, true},
+        {"Everyone may create files", {L"S-1-5-18", true, {allow(sid_everyone, file_append_data)}}, true},
+        {"Interactive may delete", {L"S-1-5-18", true, {allow(sid_interactive, access_delete)}}, true},
+        {"generic write", {L"S-1-5-18", true, {allow(sid_users, generic_write)}}, true},
+        {"only for what is made inside", {L"S-1-5-18", true, {allow(L"S-1-3-0", full), allow(sid_users, modify, true)}}, false},
+        {"denied before it is granted", {L"S-1-5-18", true, {access_entry{false, false, sid_everyone, full}, allow(sid_users, full)}}, false},
+        {"granted before it is denied", {L"S-1-5-18", true, {allow(sid_users, full), access_entry{false, false, sid_everyone, modify}}}, true},
+        {"another user's own entry", {L"S-1-5-18", true, {allow(L"S-1-5-21-1-2-3-1001", full)}}, false},
+    };
+    for (const judged& c : cases) EXPECT_EQ(changeable_by_standard_users(c.access), c.changeable) << c.what;
 }

@@ -37,8 +37,8 @@ protected:
         const std::wstring base = L"Software\\ChronobelTest\\" + std::to_wstring(GetCurrentProcessId());
         places.run_hive = HKEY_CURRENT_USER;
         places.run_key = base + L"\\Run";
-        places.service_folder_hive = places.common_folder_hive = HKEY_CURRENT_USER;
-        places.service_folder_key = places.common_folder_key = base + L"\\Folders";
+        places.folders.service_folder_hive = places.folders.common_folder_hive = HKEY_CURRENT_USER;
+        places.folders.service_folder_key = places.folders.common_folder_key = base + L"\\Folders";
         places.service_name = L"ChronobelSaveTest" + std::to_wstring(GetCurrentProcessId());
         running_as_service = 0;
     }
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(SettingsSaving, ReadingAStringOpensForReadingAndCreatesNothing) {
     std::wstring text = L"old";
-    const std::wstring key = places.service_folder_key;
+    const std::wstring key = places.folders.service_folder_key;
     EXPECT_EQ(read_registry_string(HKEY_CURRENT_USER, key, L"AppData", text), registry_value_missing);
     EXPECT_EQ(text, L"");
     owned_key probe;
@@ -70,7 +70,7 @@ TEST_F(SettingsSaving, ReadingAStringOpensForReadingAndCreatesNothing) {
 }
 
 TEST_F(SettingsSaving, AnInstalledServiceGetsItsOwnCopyAndAFailedSaveKeepsTheOldFile) {
-    write_registry_string(HKEY_CURRENT_USER, places.common_folder_key, L"Common AppData",
+    write_registry_string(HKEY_CURRENT_USER, places.folders.common_folder_key, L"Common AppData",
                           service_home.dir().substr(0, service_home.dir().size() - 1));
     const std::wstring copy = L"Orvane\\Chronobel\\dSync.dat";
     // No Run value to take away is no error.
