@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Whole program: the Windows service "Chronobel" under Wine's service
 # manager, twice round the same cycle. First through the program's own calls
-# (install_service, remove_service) with the settings copy that the desktop
-# program keeps for the service; then through the switches /i and /z with the
-# settings beside the program. Each time: the configuration as installed, a
+# (install_service, remove_service); then through the switches /i and /z,
+# which refuse a program folder that anybody may change and a service name
+# that another program holds. The service reads only the copy of the
+# settings and the server list in its own folder, never the files beside the
+# program, and reads them again when told (the reload control). Each time: the configuration as installed, a
 # start through the service manager, the built-in TIME and SNTP servers
 # answering real clients on 127.0.0.1, an interrogation, a stop within 5 s
 # with the process gone, a second start, and the removal of the running
@@ -51,7 +53,7 @@ service_cleanup() {
     rm -rf "$service_folder"
     rmdir "$(dirname "$service_folder")" 2>/dev/null || true
   else
-    rm -f "$service_folder/dSync.dat"
+    rm -f "$service_folder/dSync.dat" "$service_folder/ServFile.txt" "$service_folder/dLog.txt"
   fi
 }
 trap 'service_cleanup; e2e_cleanup' EXIT
@@ -156,13 +158,49 @@ sp remove || e2e_fail "remove_service did not delete the running service"
 expect_removed_while_running "$pid"
 run_program /z || e2e_fail "/z without a service ended with code $?"
 
-# Round 2: the switches, and the settings beside the program.
-rm "$program_dir/DefSet.txt" "$service_folder/dSync.dat"
+# Round 2: the switches. Files beside the program, which its users may be
+# able to write, say otherwise (no servers, another list): the service keeps
+# to its folder.
+rm "$program_dir/DefSet.txt"
+"$e2e_work/native/chronobel" /o time_server_enabled=0 >/dev/null
 cp "$settings" "$program_dir/dSync.dat"
+printf '#planted\r\n127.0.0.5\r\n' >"$program_dir/ServFile.txt"
+"$e2e_work/native/chronobel" /o time_server_enabled=1 >/dev/null
+cp "$settings" "$service_folder/dSync.dat"
+printf '#this machine\r\n127.0.0.1\r\n' >"$service_folder/ServFile.txt"
+
+# Not from a folder that anybody may change, nor over another program's service.
+chmod 777 "$program_dir"
+code=0; run_program /i || code=$?
+[ "$code" = 12 ] || e2e_fail "/i from an open folder ended with code $code"
+grep -q "users without administrative rights can change" "$e2e_work/program.log" || e2e_fail "/i said: $(cat "$e2e_work/program.log")"
+chmod 755 "$program_dir"
+[ "$(sp state Chronobel)" = missing ] || e2e_fail "the open folder's program was registered"
+sp install 'C:\Other\Chronobel.exe' || e2e_fail "install_service failed"
+code=0; run_program /i || code=$?
+[ "$code" = 13 ] || e2e_fail "/i over another program's service ended with code $code"
+sp config Chronobel | grep -qxF 'path="C:\Other\Chronobel.exe" /x' || e2e_fail "the other program's service was changed"
+sp remove || e2e_fail "remove_service failed"
+
 run_program /i || e2e_fail "/i ended with code $?"
 [ "$(sp state Chronobel)" = 4 ] || e2e_fail "/i succeeded but the service is not running"
 expect_installed
 expect_serving
+
+# The reload control: AutoSync on, and the service corrects at once from the
+# list of its folder (its own server answers), never from the planted one.
+"$e2e_work/native/chronobel" /o autosync_enabled=1 log_syncs=1 >/dev/null
+cp "$settings" "$service_folder/dSync.dat"
+[ "$(sp reload Chronobel)" = 4 ] || e2e_fail "the reload control was not answered with the running state"
+tries=0
+until grep -q "Server used was 127.0.0.1" "$service_folder/dLog.txt" 2>/dev/null; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 120 ] || e2e_fail "no correction after the reload: $(cat "$service_folder/dLog.txt" 2>/dev/null)"
+  sleep 0.25
+done
+grep -q "Settings read again by the service" "$service_folder/dLog.txt" || e2e_fail "the reload is not in the log"
+! grep -q "127.0.0.5" "$service_folder/dLog.txt" || e2e_fail "the service used the planted list"
+e2e_note "reloaded without a restart"
 expect_stop
 sp start Chronobel || e2e_fail "the service did not start again"
 expect_state 4 30

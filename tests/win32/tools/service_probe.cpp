@@ -7,6 +7,7 @@
 //   service_probe start NAME           StartServiceW
 //   service_probe stop NAME            ControlService stop; prints the state it reports
 //   service_probe interrogate NAME     ControlService interrogate; prints the state
+//   service_probe reload NAME          ControlService parameter change; prints the state
 //   service_probe pid NAME             the process the service runs in (0: none)
 //   service_probe gone PID SEC         waits until that process has ended
 //   service_probe end PID IMAGE        ends that process if it runs the program IMAGE
@@ -208,6 +209,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"stop") return send_control(name, SERVICE_CONTROL_STOP);
     if (command == L"interrogate") return send_control(name, SERVICE_CONTROL_INTERROGATE);
+    if (command == L"reload") return send_control(name, SERVICE_CONTROL_PARAMCHANGE);
     if (command == L"pid") {
         DWORD pid = 0;
         state_of(name, &pid);
