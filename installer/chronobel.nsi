@@ -76,9 +76,27 @@ VIAddVersionKey LegalCopyright "${COPYRIGHT}"
   ${EndIf}
 !macroend
 
+; The service runs the installed program as SYSTEM: whatever folder was
+; chosen gets the rights of Program Files before anything goes in (SYSTEM and
+; Administrators change it, users read and run it, nothing inherited), so
+; that no standard user can replace the program, and its own /i accepts it.
+!define PROGRAM_FOLDER_DESCRIPTOR "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+!define OWNER_AND_ACCESS_LIST 5
+!macro secure_program_folder
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${PROGRAM_FOLDER_DESCRIPTOR}", i 1, *p .r1, p 0) i .r0'
+  ${If} $0 <> 0
+    System::Call 'advapi32::SetFileSecurityW(w "$INSTDIR", i ${OWNER_AND_ACCESS_LIST}, p r1) i .r0'
+    System::Call 'kernel32::LocalFree(p r1)'
+  ${EndIf}
+  ${If} $0 = 0
+    DetailPrint "The rights of $INSTDIR could not be set"
+  ${EndIf}
+!macroend
+
 Section "Chronobel" sec_program
   SectionIn RO
   SetOutPath "$INSTDIR"
+  !insertmacro secure_program_folder
   ; The service of an earlier copy holds its program file open: that copy
   ; removes it first, and the service choice below installs it again.
   ${If} ${FileExists} "$INSTDIR\Chronobel.exe"

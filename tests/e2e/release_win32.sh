@@ -82,3 +82,15 @@ cmp -s "$release_data/dSync.dat" "$e2e_work/dSync.dat" || e2e_fail "the settings
 grep -q "the log of the user" "$release_data/dLog.txt" || e2e_fail "the log went with the program"
 ! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the service is still installed"
 e2e_note "uninstalled; the settings and the log stayed"
+
+# A folder of one's own that everybody may change (as folders under C:\ are):
+# the setup gives it the rights of Program Files, so the service may run from it.
+tools_dir="$release_drive/Tools/Chronobel"
+mkdir -p "$tools_dir"
+chmod 777 "$tools_dir"
+release_install /AUTOSTART=0 /SERVICE=1 '/D=C:\Tools\Chronobel'
+wine sc query Chronobel | tr -d '\r' | grep -q "STATE *: 4 *RUNNING" || e2e_fail "the service does not run from C:\Tools"
+[ "$(stat -c %a "$tools_dir")" != 777 ] || e2e_fail "the chosen folder is still open to everybody"
+release_uninstall "$tools_dir"
+! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the service is still installed"
+e2e_note "installed into an open folder of its own, tightened, with the service"
