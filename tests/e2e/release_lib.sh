@@ -3,14 +3,11 @@
 # under that tree (never the prefix the other tests share), in a network of
 # its own that reaches nothing beyond this machine's loopback.
 
-# Until Chronobel.exe installs its service with /i, the service choice is
-# left out of the tests; remove this line when it does.
-
-# release_isolate "$@": runs the calling script again in a network namespace
-# of its own, with loopback only, where this machine allows one.
+# release_isolate "$@": runs the calling script where the network is
+# loopback alone (tools/loopback_only.sh).
 release_isolate() {
-  if [ -z "${CHRONOBEL_RELEASE_ISOLATED:-}" ] && unshare --net true 2>/dev/null; then
-    CHRONOBEL_RELEASE_ISOLATED=1 exec unshare --net -- bash -c 'ip link set lo up && exec bash "$@"' bash "$0" "$@"
+  if [ -z "${CHRONOBEL_RELEASE_ISOLATED:-}" ]; then
+    CHRONOBEL_RELEASE_ISOLATED=1 exec bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/loopback_only.sh" bash "$0" "$@"
   fi
 }
 
