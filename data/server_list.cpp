@@ -22,21 +22,24 @@ int read_server_list(chronobel_state& state, server_list_view* view, unsigned n)
     server_list_parser parser;
     std::uint64_t entries = 0;
     bool found = false;
-    char chunk[4096];
-    while (!found) {
-        const std::size_t got = file.read(chunk, sizeof chunk);
-        if (got == 0) break;
-        for (std::size_t i = 0; i < got && !found; ++i) {
-            if (!parser.feed(chunk[i])) continue;
-            ++entries;
-            if (n == 0) {
-                if (view) view->insert(static_cast<int>(entries - 1), std::string(parser.entry()));
-            } else if (entries == n) {
-                state.engine.server_name = parser.entry();
-                found = true;
-            }
+    auto take_entry = [&] {
+        ++entries;
+        if (n == 0) {
+            if (view) view->insert(static_cast<int>(entries - 1), std::string(parser.entry()));
+        } else if (entries == n) {
+            state.engine.server_name = parser.entry();
+            found = true;
         }
+    };
+    char chunk[4096];
+    bool at_end = false;
+    while (!found && !at_end) {
+        const std::size_t got = file.read(chunk, sizeof chunk);
+        at_end = got == 0;
+        for (std::size_t i = 0; i < got && !found; ++i)
+            if (parser.feed(chunk[i])) take_entry();
     }
+    if (at_end && parser.finish()) take_entry();
     return entries == 0 || (n >= 1 && !found) ? list_too_short : list_ok;
 }
 

@@ -8,14 +8,18 @@ namespace orvane {
 // Longest entry; a line of 600 characters or more is not an entry.
 constexpr std::size_t server_line_max = 599;
 
-// A line ends at CR; LF is dropped wherever it stands; a line holding "#" is
-// a comment; a line of fewer than three characters is no entry; a last line
-// without CR is no entry. Entries are taken exactly as written.
+// A line ends at CR, and the last line at the end of the bytes; LF is
+// dropped wherever it stands; a line holding "#" is a comment; a line of
+// fewer than three characters is no entry. Entries are taken exactly as
+// written.
 class server_list_parser {
 public:
     // Takes one byte; true when it completed an entry, which entry() then
     // holds until the next byte.
     bool feed(char byte);
+    // The end of the bytes: true when the last line, without its CR,
+    // completed an entry (a user's last line typed without Enter).
+    bool finish() { return feed('\r'); }
     std::string_view entry() const { return {line_, entry_length_}; }
 
 private:

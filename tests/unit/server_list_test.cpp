@@ -92,9 +92,13 @@ TEST_F(server_list_fixture, LinesBecomeEntriesByTheLineRules) {
     EXPECT_EQ(entries_of("time.example#backup\r\n#\r\nnext.example\r\n"), entries{"next.example"});
     // LF is dropped wherever it stands; only CR ends a line.
     EXPECT_EQ(entries_of("ti\nme.example\r\n\n\r\nsecond.example\r"), (entries{"time.example", "second.example"}));
-    EXPECT_EQ(entries_of("one.example\ntwo.example\n", list_too_short), entries{});
-    // A last line without CR is no entry.
-    EXPECT_EQ(entries_of("one.example\r\ntwo.example"), entries{"one.example"});
+    EXPECT_EQ(entries_of("one.example\ntwo.example\n"), entries{"one.exampletwo.example"});
+    // A last line typed without Enter is an entry like any other, by the same rules.
+    EXPECT_EQ(entries_of("one.example\r\ntwo.example"), (entries{"one.example", "two.example"}));
+    EXPECT_EQ(read_server_list(state, nullptr, 2), list_ok);
+    EXPECT_EQ(state.engine.server_name, "two.example");
+    EXPECT_EQ(entries_of("one.example\r\nab"), entries{"one.example"});
+    EXPECT_EQ(entries_of("one.example\r\n#last"), entries{"one.example"});
     EXPECT_EQ(entries_of("", list_too_short), entries{});
     EXPECT_EQ(entries_of("#only a comment\r\n", list_too_short), entries{});
 }
