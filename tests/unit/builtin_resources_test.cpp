@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include "chronobel_version.h"
 #include "sys/resources.h"
 
 using namespace orvane;
@@ -23,6 +24,10 @@ TEST(BuiltinResources, TheProgramCarriesTheDefaultFilesByteForByte) {
     EXPECT_EQ(builtin_resource(resource_ui_strings), source_file("Strings.txt"));
     EXPECT_EQ(builtin_resource(resource_server_list), source_file("ServFile.txt"));
     EXPECT_TRUE(builtin_resource(1).empty());
+    // The texts name the release's version (About and the log's first line).
+    const std::string shown = "Chronobel v" + std::to_string(CHRONOBEL_VERSION_MAJOR) + "." +
+                              std::to_string(CHRONOBEL_VERSION_MINOR) + " Log";
+    EXPECT_NE(builtin_resource(resource_ui_strings).find(shown), std::string::npos) << shown;
 }
 
 TEST(BuiltinResources, TheDefaultTableHas250PlainLinesThatEachFitASlot) {
