@@ -1,5 +1,6 @@
 #include "data/server_list.h"
 #include <cstdint>
+#include <mutex>
 #include "core/paths.h"
 #include "data/builtin_file.h"
 #include "data/server_list_parser.h"
@@ -9,8 +10,18 @@
 namespace orvane {
 
 int write_default_server_list(chronobel_state& state) {
-    const std::wstring path = locate_data_file(state, server_list_file_name);
+    const std::wstring path = join_path(state.data_dir(), server_list_file_name);
     if (open_for_reading(path, sharing::none).is_open()) return list_ok;  // an existing list is never touched
+    // Older copies kept the list beside the program, where its users may not
+    // write: it moves to the data folder with the other files. (The service
+    // takes nothing from the program's folder.)
+    if (!state.data_dir_only && state.data_dir() != state.program_dir()) {
+        const std::wstring beside = join_path(state.program_dir(), server_list_file_name);
+        if (copy_file_replacing(beside, path)) {
+            delete_file(beside);  // fails where its user may not write there; the copy is theirs all the same
+            return list_ok;
+        }
+    }
     if (write_builtin_file(resource_server_list, path)) return list_ok;
     server_list_unusable.store(1);
     return list_not_written;
@@ -44,15 +55,33 @@ int read_server_list(chronobel_state& state, server_list_view* view, unsigned n)
 }
 
 int refresh_server_list(chronobel_state& state, server_list_view* view) {
+    // Passes the entries on and counts them.
+    struct counting_view final : server_list_view {
+        server_list_view* shown = nullptr;
+        int entries = 0;
+        void clear() override {}
+        void insert(int position, const std::string& entry) override {
+            ++entries;
+            if (shown) shown->insert(position, entry);
+        }
+        void select(int) override {}
+    } counted;
+    counted.shown = view;
     if (view) view->clear();
-    const int result = read_server_list(state, view, 0);
-    if (result == list_ok) {
-        server_list_unusable.store(0);
-    } else {
-        server_list_unusable.store(1);
-        if (state.engine.server_source == source_list) state.engine.server_source = source_manual_a;
+    const int result = read_server_list(state, &counted, 0);
+    query_engine& e = state.engine;
+    {
+        std::lock_guard<std::mutex> lock(e.query_mutex);
+        if (result == list_ok) {
+            server_list_unusable.store(0);
+            // A list that got shorter: its first entry, as the next query takes it.
+            if (e.server_index >= counted.entries) e.server_index = 0;
+        } else {
+            server_list_unusable.store(1);
+            if (e.server_source == source_list) e.server_source = source_manual_a;
+        }
     }
-    if (view) view->select(state.engine.server_index);
+    if (view) view->select(e.server_index);
     return result;
 }
 

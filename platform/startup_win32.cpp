@@ -24,15 +24,6 @@ bool service_copy_note_shown = false;
 constexpr char service_keeps_settings[] =
     "The service keeps its settings until they are saved as administrator";
 
-bool copy_data_file(const std::wstring& from, const std::wstring& to) {
-    sys_file source = open_for_reading(from, sharing::read);
-    if (!source.is_open()) return false;
-    std::string bytes;
-    char chunk[4096];
-    while (const std::size_t got = source.read(chunk, sizeof chunk)) bytes.append(chunk, got);
-    return write_file_replacing(to, bytes.data(), bytes.size());
-}
-
 void save_service_copy(chronobel_state& state, const startup_places& places) {
     service_status_record status;
     std::uint8_t installed = 0, running = 0;
@@ -44,7 +35,7 @@ void save_service_copy(chronobel_state& state, const startup_places& places) {
     const bool logging = !s.log_disabled;
     if (!folder.empty() && !message.empty() && logging) write_log_line(state, message, "");
     const bool saved = !folder.empty() && save_settings(state, folder) &&
-                       copy_data_file(locate_data_file(state, server_list_file_name), folder + server_list_file_name);
+                       copy_file_replacing(locate_data_file(state, server_list_file_name), folder + server_list_file_name);
     if (saved) {
         if (running) ask_service_to_reload(places.service_name);
         return;

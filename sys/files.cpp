@@ -32,6 +32,15 @@ bool write_file_replacing(const std::wstring& path, const void* bytes, std::size
     return false;
 }
 
+bool copy_file_replacing(const std::wstring& from, const std::wstring& to) {
+    sys_file source = open_for_reading(from, sharing::read);
+    if (!source.is_open()) return false;
+    std::string bytes;
+    char chunk[4096];
+    while (const std::size_t got = source.read(chunk, sizeof chunk)) bytes.append(chunk, got);
+    return write_file_replacing(to, bytes.data(), bytes.size());
+}
+
 std::string narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t wc : text) {

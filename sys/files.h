@@ -64,6 +64,9 @@ std::wstring temporary_name_for(const std::wstring& path);
 // cut short (a full disk, a crash) never leaves a partial `path`. False when
 // anything failed; `path` is then as it was and no temporary file is left.
 bool write_file_replacing(const std::wstring& path, const void* bytes, std::size_t size);
+// Copies the file `from` over `to` by write_file_replacing; false when
+// `from` cannot be read or `to` not written.
+bool copy_file_replacing(const std::wstring& from, const std::wstring& to);
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t file_size(const std::wstring& path);
 

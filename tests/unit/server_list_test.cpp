@@ -44,10 +44,10 @@ using entries = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(server_list_fixture, TheDefaultListGoesToTheProgramDirectoryAndHoldsFifteenServers) {
+TEST_F(server_list_fixture, TheDefaultListGoesToTheDataDirectoryAndHoldsFifteenServers) {
     EXPECT_EQ(write_default_server_list(state), list_ok);
-    EXPECT_EQ(program.read("ServFile.txt"), builtin_resource(resource_server_list));
-    EXPECT_FALSE(data.exists("ServFile.txt"));
+    EXPECT_EQ(data.read("ServFile.txt"), builtin_resource(resource_server_list));
+    EXPECT_FALSE(program.exists("ServFile.txt"));
     EXPECT_EQ(server_list_unusable.load(), 0);
 
     recording_list list;
@@ -69,12 +69,23 @@ TEST_F(server_list_fixture, AnExistingListIsNeverTouched) {
     EXPECT_EQ(data.read("ServFile.txt"), "mine.example\r\n");
     EXPECT_FALSE(program.exists("ServFile.txt"));
 
+    // A list beside the program, where older copies kept it, moves to the
+    // data folder with the other files, unchanged.
     temp_dir other_data;
     split_path(state.data_path, other_data.dir());
-    program.write("ServFile.txt", "");
+    program.write("ServFile.txt", "old.example");
     EXPECT_EQ(write_default_server_list(state), list_ok);
-    EXPECT_EQ(program.read("ServFile.txt"), "");
-    EXPECT_FALSE(other_data.exists("ServFile.txt"));
+    EXPECT_EQ(other_data.read("ServFile.txt"), "old.example");
+    EXPECT_FALSE(program.exists("ServFile.txt"));
+
+    // The service takes nothing from the program's folder: its own list is the built-in one.
+    temp_dir service_data;
+    split_path(state.data_path, service_data.dir());
+    state.data_dir_only = true;
+    program.write("ServFile.txt", "planted.example\r\n");
+    EXPECT_EQ(write_default_server_list(state), list_ok);
+    EXPECT_EQ(service_data.read("ServFile.txt"), builtin_resource(resource_server_list));
+    EXPECT_EQ(program.read("ServFile.txt"), "planted.example\r\n");
 }
 
 TEST_F(server_list_fixture, TheDataDirectoryCopyWinsOverTheProgramDirectoryCopy) {
@@ -139,6 +150,12 @@ TEST_F(server_list_fixture, RefreshFillsTheListInFileOrderAndNotesWhetherItIsUsa
     EXPECT_EQ(list.calls, (entries{"clear", "insert 0", "insert 1", "insert 2", "select 1"}));
     EXPECT_EQ(server_list_unusable.load(), 0);
     EXPECT_EQ(state.engine.server_source, source_list);
+
+    // A shorter list: its first entry is the current server, and shown.
+    data.write("ServFile.txt", "one.example\r\n");
+    EXPECT_EQ(refresh_server_list(state, &list), list_ok);
+    EXPECT_EQ(list.calls.back(), "select 0");
+    EXPECT_EQ(state.engine.server_index, 0);
 
     // A list without entries: "Use List" falls back to "Manual A".
     data.write("ServFile.txt", "#nothing\r\nab\r\n");
