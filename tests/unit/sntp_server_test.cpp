@@ -212,6 +212,23 @@ TEST_F(SntpServer, SlowNameLookupDelaysNoReply) {
     EXPECT_EQ(status_texts(111).front(), "SNTP Server Chronobeled slow.example");
 }
 
+// The report thread holds the state: a look-up that outlasts the server
+// keeps it alive, and that client is not shown once the server has ended.
+TEST_F(SntpServer, ALookUpThatOutlastsTheServerHoldsTheStateAndShowsNothing) {
+    set_client_name_lookup(held_names);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client(client_a);
+    sntp_packet reply{};
+    ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
+    ASSERT_TRUE(wait_until([] { return lookups.load() == 1; }));
+    EXPECT_TRUE(stop_servers());
+    EXPECT_GT(dirs.owner.use_count(), 1);
+    lookups_released = true;
+    EXPECT_TRUE(wait_until([&] { return dirs.owner.use_count() == 1; }));
+    EXPECT_TRUE(status_texts(111).empty());
+}
+
 TEST_F(SntpServer, FloodIsShownAFewTimesASecondAndLoggedOncePerClient) {
     set_client_name_lookup(no_names);
     const std::uint16_t port = start_sntp_server();
