@@ -113,7 +113,7 @@ void run_sntp_server(chronobel_state& state) {
         winsock_use winsock(state.engine);
         if (winsock.acquired()) {
             server_socket socket(state.sntp_server_socket, socket_transport::udp);
-            const bool bound = socket.is_open() && set_reuse_address(socket.handle(), true) &&
+            const bool bound = socket.is_open() && reserve_server_port(socket.handle(), socket_transport::udp) &&
                                bind_socket(socket.handle(), ipv4_any, state.sntp_server_port);
             if (bound) enable_receive_stamps(socket.handle());  // else the clock is read after the receive
             windows_time.start_after_bind();

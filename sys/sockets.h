@@ -71,6 +71,14 @@ void end_blocked_calls(socket_handle socket);
 bool set_keepalive(socket_handle socket, bool on);
 bool keepalive_enabled(socket_handle socket);
 bool set_reuse_address(socket_handle socket, bool on);
+// Readies a server's socket, before its bind, so that no other program can
+// bind its port beside it. Windows: SO_EXCLUSIVEADDRUSE (otherwise any
+// program that sets SO_REUSEADDR could bind the port too and take its
+// requests). POSIX shares a port only among sockets that all ask for it, so
+// a UDP socket needs nothing; a TCP listener gets SO_REUSEADDR, so that a
+// restarted server can bind its port while connections it closed wait in
+// TIME_WAIT (no other socket can bind a port that a listener holds).
+bool reserve_server_port(socket_handle socket, socket_transport transport);
 
 bool connect_socket(socket_handle socket, ipv4_address address, std::uint16_t port);
 bool bind_socket(socket_handle socket, ipv4_address address, std::uint16_t port);

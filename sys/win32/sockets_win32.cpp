@@ -47,6 +47,7 @@ void end_blocked_calls(socket_handle s) {
 
 bool set_keepalive(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_KEEPALIVE, on); }
 bool set_reuse_address(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_REUSEADDR, on); }
+bool reserve_server_port(socket_handle s, socket_transport) { return set_flag(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, true); }
 
 bool keepalive_enabled(socket_handle s) {
     BOOL value = FALSE;
