@@ -235,7 +235,7 @@ TEST_F(SntpServer, TwoServersNeverAnswerEachOther) {
     other.state.sntp_server_port = 0;
     other.state.set_view(&other_view);
     std::thread other_server([&] { run_sntp_server(other.state); });
-    ASSERT_NE(wait_for_bound_port(other.state.sntp_server_socket), 0);
+    EXPECT_NE(wait_for_bound_port(other.state.sntp_server_socket), 0);  // no ASSERT while it runs
     const socket_handle other_socket = other.state.sntp_server_socket.load();
     // A server reply from the other server's port: nothing comes of it.
     const sntp_packet forged = request_with(sntp_server_reply_mode, 0);
