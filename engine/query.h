@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include "core/query_engine.h"
+#include "engine/winsock_count.h"
 #include "sys/sockets.h"
 
 namespace orvane {
@@ -48,11 +49,6 @@ void run_query(chronobel_state& state);
 // Returns the engine to idle once the caller has dealt with the result;
 // does nothing while the query thread still runs.
 void finish_query(query_engine& engine);
-
-// The process-wide count of socket-library users (queries and servers).
-// acquire: 0 or 6; release: 0 or 12 when there was no user.
-int acquire_winsock(query_engine& engine);
-int release_winsock(query_engine& engine);
 
 // This thread's last socket error as a query result code (15, 16, 17, 18).
 int map_socket_error();

@@ -1,7 +1,7 @@
 // The socket library is started by its first user and cleaned up by its
 // last, so queries and the built-in servers can come and go independently.
 #include <mutex>
-#include "engine/query.h"
+#include "engine/winsock_count.h"
 #include "sys/sockets.h"
 
 namespace orvane {
@@ -22,6 +22,12 @@ int release_winsock(query_engine& engine) {
     if (engine.winsock_users.load() <= 0) return query_not_prepared;
     if (engine.winsock_users.fetch_sub(1) == 1) stop_socket_library();
     return query_ok;
+}
+
+winsock_use::winsock_use(query_engine& engine) : engine_(engine), acquired_(acquire_winsock(engine) == query_ok) {}
+
+winsock_use::~winsock_use() {
+    if (acquired_) release_winsock(engine_);
 }
 
 }  // namespace orvane

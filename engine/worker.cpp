@@ -199,8 +199,8 @@ void worker_loop(chronobel_state& state) {
 
     if (in_service()) {
         show_status(state, state.ui_text(208));
+        // The servers give back their own use of the socket library as they end.
         close_server_sockets(state);
-        release_winsock(state.engine);
         return;
     }
     if (state.settings.time_server_enabled && state.server_state != 0) {

@@ -3,8 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
+#include <utility>
 #include "engine/log.h"
 #include "server/client_names.h"
 #include "server/server_run.h"
@@ -12,13 +11,15 @@
 namespace orvane {
 
 // The part of a reporter that its thread shares with the server. The thread
-// is detached and holds this block, so a look-up that hangs in the resolver
-// never keeps the server from ending. It takes the state under state_mutex
-// while `state` is set and counts itself in `writers` while it writes
-// (without the lock, so a slow view holds up no one); the server clears
-// `state` when it leaves and waits for the count to fall to 0.
+// holds this block, and the block an owner of the state, so whatever the
+// thread still does after the server has gone, it uses nothing freed.
 struct client_reporter::shared {
-    shared(chronobel_state& s, int text, bool wait) : state(&s), text_number(text), wait_for_idle_engine(wait) {}
+    shared(std::shared_ptr<chronobel_state> s, int text, bool wait)
+        : owner(std::move(s)), text_number(text), wait_for_idle_engine(wait) {}
+
+    const std::shared_ptr<chronobel_state> owner;
+    const int text_number;
+    const bool wait_for_idle_engine;
 
     std::mutex wake_mutex;
     std::condition_variable wake;
@@ -26,16 +27,10 @@ struct client_reporter::shared {
     std::atomic<bool> pending{false};
     bool stopping = false;  // under wake_mutex
 
-    std::mutex state_mutex;
-    std::condition_variable writes_done;
-    chronobel_state* state;  // null once the server has ended
-    int writers = 0;         // reports being written now (under state_mutex)
-    const int text_number;
-    const bool wait_for_idle_engine;
-
     client_name_cache names;  // the report thread's alone
 
     void run();
+    bool stopped();
     // Waits for the next client; false when the server has ended.
     bool next_client(ipv4_address& client);
     // Waits `period` unless the server ends first; false when it has ended.
@@ -45,6 +40,11 @@ struct client_reporter::shared {
     // Writes the status line and the log; false when the server has ended.
     bool report(ipv4_address client, const std::string& name);
 };
+
+bool client_reporter::shared::stopped() {
+    std::lock_guard<std::mutex> lock(wake_mutex);
+    return stopping;
+}
 
 bool client_reporter::shared::next_client(ipv4_address& client) {
     std::unique_lock<std::mutex> lock(wake_mutex);
@@ -62,36 +62,22 @@ bool client_reporter::shared::rest(std::chrono::milliseconds period) {
 
 bool client_reporter::shared::engine_idle() {
     if (!wait_for_idle_engine) return true;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(state_mutex);
-            if (!state) return false;
-            if (state->engine.phase.load() == 0) return true;
-        }
+    while (owner->engine.phase.load() != 0)
         if (!rest(busy_engine_recheck)) return false;
-    }
+    return !stopped();
 }
 
 bool client_reporter::shared::report(ipv4_address client, const std::string& name) {
-    chronobel_state* s;
-    {
-        std::lock_guard<std::mutex> lock(state_mutex);
-        if (!state) return false;
-        s = state;
-        ++writers;
-    }
-    const std::string text = s->ui_text(text_number);
-    s->status_hold_ticks = server_status_hold;
-    s->view().set_text(control_status_line, text + name);
-    settings_record& settings = s->settings;
+    // A look-up may have outlasted the server: its client is not shown then.
+    if (stopped()) return false;
+    chronobel_state& s = *owner;
+    const std::string text = s.ui_text(text_number);
+    s.status_hold_ticks = server_status_hold;
+    s.view().set_text(control_status_line, text + name);
+    settings_record& settings = s.settings;
     if (setting_on(settings.log_server) && !setting_on(settings.log_disabled) &&
         names.log_due(client, std::chrono::steady_clock::now()))
-        write_log_line(*s, text, name);
-    {
-        std::lock_guard<std::mutex> lock(state_mutex);
-        --writers;
-    }
-    writes_done.notify_all();
+        write_log_line(s, text, name);
     return true;
 }
 
@@ -103,13 +89,22 @@ void client_reporter::shared::run() {
     }
 }
 
-client_reporter::client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine)
-    : shared_(std::make_shared<shared>(state, text_number, wait_for_idle_engine)) {
-    try {
-        std::thread([block = shared_] { block->run(); }).detach();
-    } catch (const std::system_error&) {
-        shared_.reset();  // no thread: the server answers without reports
+void client_reporter::run_thread(void* block) {
+    // The thread's own owner of the block, handed over by the constructor.
+    const std::unique_ptr<std::shared_ptr<shared>> owned(static_cast<std::shared_ptr<shared>*>(block));
+    (*owned)->run();
+}
+
+client_reporter::client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine) {
+    std::shared_ptr<chronobel_state> owner = state.weak_from_this().lock();
+    if (!owner) return;  // the server answers without reports
+    shared_ = std::make_shared<shared>(std::move(owner), text_number, wait_for_idle_engine);
+    auto handed = std::make_unique<std::shared_ptr<shared>>(shared_);
+    if (!thread_.start(run_thread, handed.get())) {
+        shared_.reset();  // no thread: no reports either
+        return;
     }
+    handed.release();  // the thread's now
 }
 
 client_reporter::~client_reporter() {
@@ -119,12 +114,7 @@ client_reporter::~client_reporter() {
         shared_->stopping = true;
     }
     shared_->wake.notify_all();
-    std::unique_lock<std::mutex> lock(shared_->state_mutex);
-    shared_->state = nullptr;
-    // A report being written ends within moments: the view only passes the
-    // text on and the log appends one line. The server thread, which holds
-    // the state, waits for it.
-    shared_->writes_done.wait_for(lock, report_write_limit, [this] { return shared_->writers == 0; });
+    thread_.join_for(report_thread_end_limit_ms);
 }
 
 void client_reporter::served(ipv4_address client) {

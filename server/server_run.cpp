@@ -23,12 +23,6 @@ ntp_timestamp server_timestamp(filetime utc) {
     return {filetime_to_ntp_timestamp(utc).seconds, static_cast<std::uint32_t>(in_second * fraction_per_ms / units_per_ms)};
 }
 
-winsock_use::winsock_use(query_engine& engine) : engine_(engine), acquired_(acquire_winsock(engine) == query_ok) {}
-
-winsock_use::~winsock_use() {
-    if (acquired_) release_winsock(engine_);
-}
-
 server_socket::server_socket(std::atomic<socket_handle>& stored, socket_transport transport)
     : stored_(stored), own_(open_socket(transport)) {
     if (own_ != no_socket) stored_.store(own_);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include "core/state.h"
 #include "engine/ntp_time.h"
+#include "engine/winsock_count.h"
 #include "sys/sockets.h"
 
 namespace orvane {
@@ -38,20 +39,6 @@ public:
 private:
     chronobel_state& state_;
     std::int32_t weight_;
-};
-
-// One user of the socket library for as long as it lives (when it got it).
-class winsock_use {
-public:
-    explicit winsock_use(query_engine& engine);
-    ~winsock_use();
-    winsock_use(const winsock_use&) = delete;
-    winsock_use& operator=(const winsock_use&) = delete;
-    bool acquired() const { return acquired_; }
-
-private:
-    query_engine& engine_;
-    bool acquired_;
 };
 
 // A server's socket. It is published in `stored` so that a stopper can take

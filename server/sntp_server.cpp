@@ -1,13 +1,13 @@
-// The SNTP server: answers each 48-byte request on UDP port 123 with the
-// system clock, while the setting "Server" is on.
+// The SNTP server: answers each request on UDP port 123 with the system
+// clock, while the setting "Server" is on.
 #include <array>
 #include <atomic>
 #include "platform/service_calls.h"
 #include "server/client_report.h"
-#include "server/request_gathering.h"
 #include "server/server_run.h"
 #include "server/servers.h"
 #include "server/sntp_reply.h"
+#include "server/sntp_request.h"
 #include "sys/clock.h"
 #include "sys/datagram_batch.h"
 
@@ -48,41 +48,42 @@ private:
 
 // Datagrams taken from the socket in one call, and replies sent in one.
 constexpr int batch_size = 32;
-// A receive that fails again right after a failure is retried only after
-// this pause: a lasting error must not spin the thread. (A single failure,
-// such as Winsock's report of an earlier reply that could not be
-// delivered, is retried at once.)
+// A receive that fails again right after a failure of the socket is retried
+// only after this pause: a lasting error must not spin the thread. An error
+// that one datagram causes (one too long, or Winsock's report of an earlier
+// reply that could not be delivered) is no failure of the socket: the next
+// receive follows at once, however many come.
 constexpr std::uint32_t receive_error_pause_ms = 100;
 
 std::atomic<sntp_reply_pause> g_reply_pause{nullptr};
 
 void serve(chronobel_state& state, const server_socket& socket) {
     client_reporter report(state, sntp_status_text, false);
-    // One byte more than a request, so that a longer datagram shows itself
-    // (POSIX cuts it silently; Winsock refuses it).
-    std::array<std::array<std::uint8_t, sntp_packet_size + 1>, batch_size> received_bytes;
+    // A longer datagram is cut to a request's size: its first 48 bytes are
+    // all that is read of it.
+    std::array<sntp_packet, batch_size> received_bytes;
     std::array<datagram, batch_size> received;
     for (int i = 0; i < batch_size; ++i) {
         received[i].bytes = received_bytes[i].data();
-        received[i].capacity = request_size + 1;
+        received[i].capacity = request_size;
     }
     std::array<sntp_packet, batch_size> requests, replies;
     std::array<filetime, batch_size> received_at{};
     std::array<datagram, batch_size> outgoing;
-    request_gathering gathering;
     bool failed_before = false;
 
     while (keeps_serving(state, socket)) {
         const int count = receive_datagrams(socket.handle(), received.data(), batch_size);
         if (count < 0) {
-            gathering.restart();  // the receive failed: the pass ends
+            if (error_of_one_datagram(last_socket_error())) continue;
             if (failed_before) pause_while_serving(state, socket, receive_error_pause_ms);
+            failed_before = true;
+            continue;
         }
-        failed_before = count < 0;
+        failed_before = false;
         int due = 0;
         for (int i = 0; i < count; ++i) {
-            if (!gathering.add(received[i], state.engine.abort_requested.load() != 0)) continue;
-            requests[due] = gathering.request();
+            if (!read_sntp_request(received[i].bytes, received[i].length, requests[due])) continue;
             received_at[due] = received[i].received_at;
             outgoing[due] = {replies[due].data(), 0, request_size, received[i].peer, received[i].peer_port};
             ++due;
@@ -112,7 +113,7 @@ void run_sntp_server(chronobel_state& state) {
         winsock_use winsock(state.engine);
         if (winsock.acquired()) {
             server_socket socket(state.sntp_server_socket, socket_transport::udp);
-            const bool bound = socket.is_open() && set_reuse_address(socket.handle(), true) &&
+            const bool bound = socket.is_open() && reserve_server_port(socket.handle(), socket_transport::udp) &&
                                bind_socket(socket.handle(), ipv4_any, state.sntp_server_port);
             if (bound) enable_receive_stamps(socket.handle());  // else the clock is read after the receive
             windows_time.start_after_bind();

@@ -63,13 +63,9 @@ void run_time_server(chronobel_state& state) {
     winsock_use winsock(state.engine);
     if (!winsock.acquired()) return;
     server_socket listener(state.time_server_socket, socket_transport::tcp);
-    if (!listener.is_open()) return;
-#ifndef _WIN32
-    // Every connection this server closes first leaves the port in TIME_WAIT
-    // for a minute, and POSIX refuses to bind it again meanwhile (a restarted
-    // server). On Windows the option would let other programs share the port.
-    set_reuse_address(listener.handle(), true);
-#endif
+    // A port that other programs could share is not served: they could take
+    // its clients.
+    if (!listener.is_open() || !reserve_server_port(listener.handle(), socket_transport::tcp)) return;
     serve(state, listener, presence);
 }
 

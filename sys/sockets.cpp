@@ -11,4 +11,9 @@ std::string ipv4_text(ipv4_address address) {
     return text;
 }
 
+bool error_of_one_datagram(int socket_error) {
+    return socket_error == socket_error_reset || socket_error == socket_error_network_reset ||
+           socket_error == socket_error_message_size;
+}
+
 }  // namespace orvane

@@ -36,6 +36,7 @@ enum socket_error : int {
     socket_error_address_unavailable = 10049,  // WSAEADDRNOTAVAIL
     socket_error_network_down = 10050,     // WSAENETDOWN
     socket_error_network_unreachable = 10051,  // WSAENETUNREACH
+    socket_error_network_reset = 10052,    // WSAENETRESET
     socket_error_aborted = 10053,          // WSAECONNABORTED
     socket_error_reset = 10054,            // WSAECONNRESET
     socket_error_no_buffers = 10055,       // WSAENOBUFS
@@ -70,6 +71,14 @@ void end_blocked_calls(socket_handle socket);
 bool set_keepalive(socket_handle socket, bool on);
 bool keepalive_enabled(socket_handle socket);
 bool set_reuse_address(socket_handle socket, bool on);
+// Readies a server's socket, before its bind, so that no other program can
+// bind its port beside it. Windows: SO_EXCLUSIVEADDRUSE (otherwise any
+// program that sets SO_REUSEADDR could bind the port too and take its
+// requests). POSIX shares a port only among sockets that all ask for it, so
+// a UDP socket needs nothing; a TCP listener gets SO_REUSEADDR, so that a
+// restarted server can bind its port while connections it closed wait in
+// TIME_WAIT (no other socket can bind a port that a listener holds).
+bool reserve_server_port(socket_handle socket, socket_transport transport);
 
 bool connect_socket(socket_handle socket, ipv4_address address, std::uint16_t port);
 bool bind_socket(socket_handle socket, ipv4_address address, std::uint16_t port);
@@ -84,7 +93,14 @@ socket_handle accept_connection(socket_handle listener, ipv4_address* peer);
 int send_bytes(socket_handle socket, const void* data, int length);
 int receive_bytes(socket_handle socket, void* data, int length);
 int send_datagram(socket_handle socket, const void* data, int length, ipv4_address to, std::uint16_t port);
+// A datagram longer than `length` is cut to it on both systems (Winsock,
+// which reports WSAEMSGSIZE for it, included): the count is then `length`.
 int receive_datagram(socket_handle socket, void* data, int length, ipv4_address* from, std::uint16_t* from_port);
+// True for the receive errors that one datagram causes and the socket
+// outlives, so that the next receive may follow at once: an earlier send
+// that an ICMP message reported undeliverable (WSAECONNRESET, WSAENETRESET)
+// and a datagram too long for the buffer where it is not cut (WSAEMSGSIZE).
+bool error_of_one_datagram(int socket_error);
 
 // Waits at most `timeout_ms` for `socket` to have something to receive (or
 // to be ended by end_blocked_calls): 1 when it has, 0 when the time ran out,

@@ -8,7 +8,7 @@ set -euo pipefail
 seconds=${1:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz
-targets="ui_strings_fuzz server_list_fuzz settings_file_fuzz sntp_reply_fuzz time_reply_fuzz request_gathering_fuzz"
+targets="ui_strings_fuzz server_list_fuzz settings_file_fuzz sntp_reply_fuzz time_reply_fuzz sntp_request_fuzz"
 
 cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
@@ -43,10 +43,13 @@ seed() {
         { printf '\xe1\xb7\x08\x40\x04'; head -c 4 /dev/zero; printf '\x00\x00\xd5\x01'
           head -c 4 /dev/zero; printf '\x00\x00\xd9\x01\x03'; } >"$corpus/in-range"
         ;;
-    request_gathering_fuzz)
-        { printf '\x30'; head -c 48 /dev/zero | tr '\0' 'r'; } >"$corpus/whole"
-        { printf '\x18'; head -c 24 /dev/zero | tr '\0' 'a'; printf '\x18'; head -c 24 /dev/zero | tr '\0' 'b'; } \
-            >"$corpus/halves"
+    sntp_request_fuzz)
+        # A client request, one with an authenticator (68 bytes), a reply
+        # (mode 4), and a short datagram before a request.
+        { printf '\x30\x1b'; head -c 47 /dev/zero; } >"$corpus/request"
+        { printf '\x44\x23'; head -c 67 /dev/zero; } >"$corpus/authenticated"
+        { printf '\x30\x1c'; head -c 47 /dev/zero; } >"$corpus/reply"
+        { printf '\x01\x1b\x30\x0b'; head -c 47 /dev/zero | tr '\0' 'r'; } >"$corpus/short-then-request"
         ;;
     esac
 }

@@ -115,8 +115,8 @@ void on_end_session(HWND window, chronobel_state& state) {
 void on_destroy(HWND window, chronobel_state& state) {
     if (posting_view* view = view_of(window)) view->detach();
     save_settings_and_startup(state);
+    // Each user of the socket library (query, server, scan) releases its own use.
     close_server_sockets(state);
-    release_winsock(state.engine);
     if (window_mode == window_in_tray) notify_icon(window, small_icon(state), nullptr, NIM_DELETE);
     PostQuitMessage(0);
 }

@@ -8,6 +8,7 @@
 #include "sys/clock.h"
 #include "sys/datagram_batch.h"
 #include "sys/sockets_bsd.h"
+#include "sys/posix/socket_errors_posix.h"
 
 namespace orvane {
 namespace {
@@ -64,7 +65,10 @@ int receive_datagrams(socket_handle socket, datagram* batch, int count) {
     // MSG_WAITFORONE: block for the first datagram only.
     do n = recvmmsg(descriptor_of(socket), messages, static_cast<unsigned>(count), MSG_WAITFORONE, nullptr);
     while (n < 0 && errno == EINTR);
-    if (n < 0) return -1;
+    if (n < 0) {
+        record_socket_error();
+        return -1;
+    }
     timespec real_now{};
     clock_gettime(CLOCK_REALTIME, &real_now);
     const filetime now = system_time_now();

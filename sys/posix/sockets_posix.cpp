@@ -8,6 +8,7 @@
 #include <cstring>
 #include "sys/sockets.h"
 #include "sys/sockets_bsd.h"
+#include "sys/posix/socket_errors_posix.h"
 
 namespace orvane {
 namespace {
@@ -39,6 +40,7 @@ int winsock_code(int error) {
     case EADDRNOTAVAIL: return socket_error_address_unavailable;
     case ENETDOWN: return socket_error_network_down;
     case ENETUNREACH: return socket_error_network_unreachable;
+    case ENETRESET: return socket_error_network_reset;
     case ECONNABORTED: return socket_error_aborted;
     case ECONNRESET: case EPIPE: return socket_error_reset;
     case ENOBUFS: case ENOMEM: return socket_error_no_buffers;
@@ -55,7 +57,7 @@ int winsock_code(int error) {
 // Records errno for last_socket_error and passes `result` through.
 template <typename T>
 T failed_with(T result) {
-    t_last_error = winsock_code(errno);
+    record_socket_error();
     return result;
 }
 
@@ -65,6 +67,8 @@ bool set_flag(socket_handle s, int level, int name, bool on) {
 }
 
 }  // namespace
+
+void record_socket_error() { t_last_error = winsock_code(errno); }
 
 bool start_socket_library() { return true; }
 void stop_socket_library() {}
@@ -87,6 +91,10 @@ void end_blocked_calls(socket_handle s) {
 
 bool set_keepalive(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_KEEPALIVE, on); }
 bool set_reuse_address(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_REUSEADDR, on); }
+
+bool reserve_server_port(socket_handle s, socket_transport transport) {
+    return transport == socket_transport::udp || set_flag(s, SOL_SOCKET, SO_REUSEADDR, true);
+}
 
 bool keepalive_enabled(socket_handle s) {
     int value = 0;

@@ -47,6 +47,7 @@ void end_blocked_calls(socket_handle s) {
 
 bool set_keepalive(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_KEEPALIVE, on); }
 bool set_reuse_address(socket_handle s, bool on) { return set_flag(s, SOL_SOCKET, SO_REUSEADDR, on); }
+bool reserve_server_port(socket_handle s, socket_transport) { return set_flag(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, true); }
 
 bool keepalive_enabled(socket_handle s) {
     BOOL value = FALSE;
@@ -126,8 +127,13 @@ int send_datagram(socket_handle s, const void* data, int length, ipv4_address to
 int receive_datagram(socket_handle s, void* data, int length, ipv4_address* from, std::uint16_t* from_port) {
     sockaddr_in a{};
     int size = sizeof a;
-    const int n = recvfrom(raw(s), static_cast<char*>(data), length, 0, reinterpret_cast<sockaddr*>(&a), &size);
-    if (n == SOCKET_ERROR) return -1;
+    int n = recvfrom(raw(s), static_cast<char*>(data), length, 0, reinterpret_cast<sockaddr*>(&a), &size);
+    if (n == SOCKET_ERROR) {
+        // Winsock fills the buffer with the start of a longer datagram, drops
+        // the rest and reports WSAEMSGSIZE; POSIX cuts it without a word.
+        if (WSAGetLastError() != WSAEMSGSIZE || a.sin_family != AF_INET) return -1;
+        n = length;
+    }
     if (from) *from = address_of(a);
     if (from_port) *from_port = ntohs(a.sin_port);
     return n;

@@ -14,6 +14,7 @@
 #include "server/server_run.h"
 #include "server/servers.h"
 #include "server/sntp_reply.h"
+#include "engine/worker.h"
 #include "sys/clock.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
@@ -39,6 +40,31 @@ sntp_packet request_with(std::uint8_t first, std::uint8_t fill) {
 }
 
 bytes slice(const sntp_packet& p, std::size_t at, std::size_t n) { return bytes(p.begin() + at, p.begin() + at + n); }
+bytes whole(const sntp_packet& p) { return bytes(p.begin(), p.end()); }
+
+// A request whose Transmit Timestamp ends in a byte of its own, so that its
+// reply is told from the replies to others.
+constexpr std::uint8_t marker = 0x5C;
+sntp_packet marked(sntp_packet p) {
+    p[sntp_transmit_at + 7] = marker;
+    return p;
+}
+
+// Sends `others`, then `request` (marked): true when the first reply that
+// comes back is the request's. Loopback keeps the order, so a reply to any
+// of the others would come first.
+bool only_request_answered(const udp_client& client, std::uint16_t port, const std::vector<bytes>& others,
+                           const sntp_packet& request) {
+    for (const bytes& d : others)
+        if (!client.send(port, d)) return false;
+    bytes reply;
+    if (!client.send(port, whole(marked(request))) || !client.receive(reply)) return false;
+    return reply.size() == sntp_packet_size && reply[sntp_originate_at + 7] == marker;
+}
+
+// Counts the batches of replies that servers of this process are about to send.
+std::atomic<int> reply_batches{0};
+void count_reply_batch() { ++reply_batches; }
 
 // Reverse look-ups for the tests: none known, or held until released.
 std::atomic<int> lookups{0};
@@ -76,13 +102,12 @@ struct SntpServer : server_fixture {
 
 }  // namespace
 
-TEST_F(SntpServer, RepliesInServerModeWhateverTheRequest) {
-    state.engine.abort_requested = 1;  // left over from an aborted query: no matter here
+TEST_F(SntpServer, RepliesInServerModeToEveryKindOfRequest) {
     const std::uint16_t port = start_sntp_server();
     ASSERT_NE(port, 0);
     udp_client client;
-    // Version 3 and 4 clients, mode 0, all bits set, a symmetric-active packet.
-    for (std::uint8_t first : {0x1B, 0x23, 0x00, 0xFF, 0xE1}) {
+    // Version 3, 4 and 1 clients, mode 0 of version 1, symmetric active.
+    for (std::uint8_t first : {0x1B, 0x23, 0x0B, 0x08, 0xE1}) {
         const sntp_packet request = request_with(first, static_cast<std::uint8_t>(first ^ 0x5A));
         sntp_packet reply{};
         ASSERT_TRUE(client.exchange(port, request, reply)) << int(first);
@@ -150,38 +175,81 @@ TEST(SntpServerTime, FractionIsMillisecondsTimesTheOldFactor) {
     EXPECT_EQ(server_timestamp(second + 5'000).fraction, 2'147'483u);            // 0.5 ms
 }
 
-TEST_F(SntpServer, ShortDatagramsAreJoinedAndTheLastSenderAnswered) {
-    const std::uint16_t port = start_sntp_server();
-    ASSERT_NE(port, 0);
-    udp_client first(client_a), second(client_b);
-    const sntp_packet whole = request_with(0x1B, 0x11);
-    ASSERT_TRUE(first.send(port, slice(whole, 0, 24)));
-    std::this_thread::sleep_for(50ms);  // keep the two in order
-    ASSERT_TRUE(second.send(port, slice(whole, 24, 24)));
-    bytes reply;
-    ASSERT_TRUE(second.receive(reply));
-    ASSERT_EQ(reply.size(), sntp_packet_size);
-    // The echoed Transmit came in the second datagram.
-    EXPECT_EQ(bytes(reply.begin() + sntp_originate_at, reply.begin() + sntp_originate_at + 8),
-              slice(whole, sntp_transmit_at, 8));
-    EXPECT_FALSE(first.receive(reply, 300ms));
-    EXPECT_FALSE(second.receive(reply, 100ms));  // one reply only
-}
-
-TEST_F(SntpServer, LongerRequestsGetNoReply) {
+// Only requests are answered: modes 3 and 1, and mode 0 of version 1.
+// Replies (4), symmetric passive (2), broadcasts (5), control (6) and private
+// (7) messages, and mode 0 of other versions, get nothing.
+TEST_F(SntpServer, AnswersOnlyRequests) {
     const std::uint16_t port = start_sntp_server();
     ASSERT_NE(port, 0);
     udp_client client;
+    std::vector<bytes> others;
+    for (std::uint8_t first : {0x00, 0x10, 0x18, 0x20, 0x1A, 0x1C, 0x1D, 0x1E, 0x1F, 0xE4, 0xFF})
+        others.push_back(whole(request_with(first, 0)));
+    EXPECT_TRUE(only_request_answered(client, port, others, request_with(0x1B, 0)));
     bytes reply;
-    ASSERT_TRUE(client.send(port, bytes(68, 0x1B)));  // with an authenticator
-    EXPECT_FALSE(client.receive(reply, 300ms));
-    // 24 bytes wait for more; 48 more do not fit, and neither gets a reply.
-    ASSERT_TRUE(client.send(port, bytes(24, 0x1B)));
-    ASSERT_TRUE(client.send(port, bytes(48, 0x1B)));
-    EXPECT_FALSE(client.receive(reply, 300ms));
-    // The server goes on serving.
-    sntp_packet answer{};
-    EXPECT_TRUE(client.exchange(port, request_with(0x1B, 0), answer));
+    EXPECT_FALSE(client.receive(reply, 100ms));
+}
+
+// One datagram is one request: whatever another sender sends before it
+// never spoils it.
+TEST_F(SntpServer, ADatagramFromAnotherSenderNeverSpoilsARequest) {
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client first(client_a), second(client_b);
+    ASSERT_TRUE(first.send(port, bytes{0x1B}));
+    ASSERT_TRUE(first.send(port, bytes(24, 0x1B)));
+    EXPECT_TRUE(only_request_answered(second, port, {}, request_with(0x1B, 0x11)));
+    bytes reply;
+    EXPECT_FALSE(first.receive(reply, 100ms));  // short datagrams are no requests
+}
+
+// A longer datagram (an authenticator, extension fields) is answered from its
+// first 48 bytes; a shorter one is no request.
+TEST_F(SntpServer, LongerDatagramsAreAnsweredShorterOnesNot) {
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client;
+    bytes authenticated = whole(marked(request_with(0x23, 0)));
+    authenticated.resize(68, 0xAB);
+    ASSERT_TRUE(client.send(port, authenticated));
+    bytes reply;
+    ASSERT_TRUE(client.receive(reply));
+    ASSERT_EQ(reply.size(), sntp_packet_size);
+    EXPECT_EQ(bytes(reply.begin() + sntp_originate_at, reply.begin() + sntp_originate_at + 8),
+              bytes(authenticated.begin() + sntp_transmit_at, authenticated.begin() + sntp_transmit_at + 8));
+    EXPECT_TRUE(only_request_answered(client, port, {bytes(47, 0x1B), bytes(1, 0x1B), bytes{}}, request_with(0x1B, 0)));
+}
+
+// A reply that reaches a server, sent by another server or forged with its
+// address, is not answered, so that one packet can never set two servers
+// talking to each other for ever.
+TEST_F(SntpServer, TwoServersNeverAnswerEachOther) {
+    reply_batches = 0;
+    set_sntp_reply_pause(count_reply_batch);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    recording_view other_view;
+    state_in_temp_dirs other;
+    apply_default_settings(other.state);
+    other.state.settings.time_server_enabled = 1;
+    other.state.sntp_server_port = 0;
+    other.state.set_view(&other_view);
+    std::thread other_server([&] { run_sntp_server(other.state); });
+    EXPECT_NE(wait_for_bound_port(other.state.sntp_server_socket), 0);  // no ASSERT while it runs
+    const socket_handle other_socket = other.state.sntp_server_socket.load();
+    // A server reply from the other server's port: nothing comes of it.
+    const sntp_packet forged = request_with(sntp_server_reply_mode, 0);
+    EXPECT_EQ(send_datagram(other_socket, forged.data(), 48, ipv4_loopback, port), 48);
+    // A request from there is answered once; the answer is not answered.
+    const sntp_packet request = request_with(0x1B, 0);
+    EXPECT_EQ(send_datagram(other_socket, request.data(), 48, ipv4_loopback, port), 48);
+    EXPECT_TRUE(wait_until([] { return reply_batches.load() >= 1; }));
+    EXPECT_FALSE(wait_until([] { return reply_batches.load() > 1; }, 300ms));
+    set_sntp_reply_pause(nullptr);
+    other.state.stop_requested = 1;
+    close_server_sockets(other.state);
+    EXPECT_TRUE(wait_until([&] { return other.state.server_state.load() == 0; }));
+    other_server.join();
 }
 
 TEST_F(SntpServer, StatusLineNamesTheClientAfterTheReply) {
@@ -210,6 +278,23 @@ TEST_F(SntpServer, SlowNameLookupDelaysNoReply) {
     lookups_released = true;
     EXPECT_TRUE(wait_until([&] { return !status_texts(111).empty(); }));
     EXPECT_EQ(status_texts(111).front(), "SNTP Server Chronobeled slow.example");
+}
+
+// The report thread holds the state: a look-up that outlasts the server
+// keeps it alive, and that client is not shown once the server has ended.
+TEST_F(SntpServer, ALookUpThatOutlastsTheServerHoldsTheStateAndShowsNothing) {
+    set_client_name_lookup(held_names);
+    const std::uint16_t port = start_sntp_server();
+    ASSERT_NE(port, 0);
+    udp_client client(client_a);
+    sntp_packet reply{};
+    ASSERT_TRUE(client.exchange(port, request_with(0x1B, 0), reply));
+    ASSERT_TRUE(wait_until([] { return lookups.load() == 1; }));
+    EXPECT_TRUE(stop_servers());
+    EXPECT_GT(dirs.owner.use_count(), 1);
+    lookups_released = true;
+    EXPECT_TRUE(wait_until([&] { return dirs.owner.use_count() == 1; }));
+    EXPECT_TRUE(status_texts(111).empty());
 }
 
 TEST_F(SntpServer, FloodIsShownAFewTimesASecondAndLoggedOncePerClient) {

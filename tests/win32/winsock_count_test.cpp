@@ -1,11 +1,18 @@
 // The socket library under Windows: started by the first user, cleaned up by
-// the last; and an abort that ends a query blocked in a receive.
+// the last; an abort that ends a query blocked in a receive; and the
+// built-in servers' sockets, whose ports no other socket may share and
+// which read a datagram too long for them as its first 48 bytes.
+#include <winsock2.h>
 #include <gtest/gtest.h>
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include "core/state.h"
 #include "engine/query.h"
+#include "engine/worker.h"
+#include "server/servers.h"
 #include "sys/sockets.h"
 
 using namespace orvane;
@@ -70,5 +77,79 @@ TEST(WinsockCount, AbortEndsABlockedReceiveWithinASecond) {
     }
     close_socket(listener);
     close_socket(datagrams);
+    stop_socket_library();
+}
+
+namespace {
+
+// A socket that asks to share: SO_REUSEADDR, as any program may set it.
+bool sharing_bind_works(int type, ipv4_address address, std::uint16_t port) {
+    const SOCKET s = socket(AF_INET, type, 0);
+    const BOOL on = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    std::memcpy(&a.sin_addr, address.bytes.data(), 4);
+    const bool bound = bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    closesocket(s);
+    return bound;
+}
+
+std::uint16_t wait_for_port(const std::atomic<socket_handle>& stored) {
+    for (int i = 0; i < 5000; ++i) {
+        const socket_handle s = stored.load();
+        if (const std::uint16_t port = s != no_socket ? bound_port(s) : 0) return port;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(ServerSockets, PortsAreTheirsAloneAndLongDatagramsAreAnswered) {
+    ASSERT_TRUE(start_socket_library());
+    auto state = std::make_shared<chronobel_state>();
+    apply_default_settings(*state);
+    state->settings.time_server_enabled = 1;
+    state->settings.log_disabled = 1;
+    state->time_server_port = 0;
+    state->sntp_server_port = 0;
+    std::thread sntp([state] { run_sntp_server(*state); });
+    std::thread time([state] { run_time_server(*state); });
+    const std::uint16_t sntp_port = wait_for_port(state->sntp_server_socket);
+    const std::uint16_t time_port = wait_for_port(state->time_server_socket);
+    EXPECT_NE(sntp_port, 0);
+    EXPECT_NE(time_port, 0);
+    for (const ipv4_address address : {ipv4_any, ipv4_loopback}) {
+        EXPECT_FALSE(sharing_bind_works(SOCK_DGRAM, address, sntp_port)) << ipv4_text(address);
+        EXPECT_FALSE(sharing_bind_works(SOCK_STREAM, address, time_port)) << ipv4_text(address);
+    }
+
+    // Winsock refuses a datagram longer than the buffer (WSAEMSGSIZE): the
+    // server answers it from its first 48 bytes, again and again.
+    // (No ASSERT before the servers are stopped and their threads joined.)
+    const socket_handle client = open_socket(socket_transport::udp);
+    EXPECT_TRUE(bind_socket(client, ipv4_loopback, 0));
+    std::array<std::uint8_t, 68> request{};
+    request[0] = 0x23;
+    request[47] = 0x5C;
+    for (int i = 0; i < 3; ++i) {
+        std::array<std::uint8_t, 100> reply{};
+        if (send_datagram(client, request.data(), 68, ipv4_loopback, sntp_port) != 68 ||
+            wait_readable(client, 2000) != 1) {
+            ADD_FAILURE() << "no reply to datagram " << i;
+            break;
+        }
+        EXPECT_EQ(receive_datagram(client, reply.data(), 100, nullptr, nullptr), 48);
+        EXPECT_EQ(reply[0], 0x1C);
+        EXPECT_EQ(reply[31], 0x5C);  // Originate: the request's Transmit
+    }
+    close_socket(client);
+
+    state->stop_requested = 1;
+    close_server_sockets(*state);
+    sntp.join();
+    time.join();
     stop_socket_library();
 }

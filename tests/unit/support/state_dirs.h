@@ -1,5 +1,6 @@
 // A state whose program and data directories are two fresh temporary directories.
 #pragma once
+#include <memory>
 #include "core/paths.h"
 #include "core/state.h"
 #include "support/temp_dir.h"
@@ -8,7 +9,9 @@ namespace orvane::testing {
 
 struct state_in_temp_dirs {
     temp_dir program, data;
-    chronobel_state state;
+    // Held as the program holds it, so that threads can take owners of it.
+    std::shared_ptr<chronobel_state> owner = std::make_shared<chronobel_state>();
+    chronobel_state& state = *owner;
 
     state_in_temp_dirs() {
         split_path(state.program_path, program.dir() + L"chronobel");
