@@ -3,6 +3,7 @@
 // the options, in 64 bits: 99 days do not fit a 32-bit millisecond count.
 #pragma once
 #include <cstdint>
+#include "core/text_id.h"
 
 namespace orvane {
 
@@ -21,6 +22,10 @@ constexpr std::int64_t auto_unit_ms(int unit) {
 constexpr std::int64_t auto_period_ms(int count, int unit) { return static_cast<std::int64_t>(count) * auto_unit_ms(unit); }
 
 // The UI string that names a unit after a count (" Mns", " Hrs", " Days").
-constexpr int auto_unit_text(int unit) { return unit == unit_minutes ? 186 : unit == unit_hours ? 185 : 184; }
+constexpr text_id auto_unit_text(int unit) {
+    return unit == unit_minutes ? text_id::minutes_short
+           : unit == unit_hours ? text_id::hours_short
+                                : text_id::days_short;
+}
 
 }  // namespace orvane

@@ -49,7 +49,7 @@ void report_failed_query(chronobel_state& state) {
         if (!state.settings.log_disabled) write_log_line(state, text + ": ", e.server_name);
         return;
     }
-    std::string text = state.ui_text(79);
+    std::string text = state.ui_text(text_id::unable_to_sync_from);
     text += state.engine.server_name;
     state.view().set_text(control_status_line, text);
     if (!state.settings.log_errors || state.settings.log_disabled) return;
@@ -58,7 +58,7 @@ void report_failed_query(chronobel_state& state) {
     if (state.engine.result_code == query_socket_error)
         if (const char* reason = sntp_reply_check_reason(state.engine.reply_check); *reason)
             name = name + " (" + reason + ")";
-    write_log_line(state, state.ui_text(105), name);
+    write_log_line(state, state.ui_text(text_id::no_response_from), name);
 }
 
 bool handle_failed_query(chronobel_state& state) {

@@ -18,7 +18,7 @@ namespace orvane {
 // (without the lock, so a slow view holds up no one); the server clears
 // `state` when it leaves and waits for the count to fall to 0.
 struct client_reporter::shared {
-    shared(chronobel_state& s, int text, bool wait) : state(&s), text_number(text), wait_for_idle_engine(wait) {}
+    shared(chronobel_state& s, text_id text, bool wait) : state(&s), text_number(text), wait_for_idle_engine(wait) {}
 
     std::mutex wake_mutex;
     std::condition_variable wake;
@@ -30,7 +30,7 @@ struct client_reporter::shared {
     std::condition_variable writes_done;
     chronobel_state* state;  // null once the server has ended
     int writers = 0;         // reports being written now (under state_mutex)
-    const int text_number;
+    const text_id text_number;
     const bool wait_for_idle_engine;
 
     client_name_cache names;  // the report thread's alone
@@ -103,7 +103,7 @@ void client_reporter::shared::run() {
     }
 }
 
-client_reporter::client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine)
+client_reporter::client_reporter(chronobel_state& state, text_id text_number, bool wait_for_idle_engine)
     : shared_(std::make_shared<shared>(state, text_number, wait_for_idle_engine)) {
     try {
         std::thread([block = shared_] { block->run(); }).detach();

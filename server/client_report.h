@@ -27,7 +27,7 @@ public:
     // `wait_for_idle_engine`: the status waits while a query of the
     // program's own runs (the engine's phase is not 0), so that it does not
     // hide the query's progress.
-    client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine);
+    client_reporter(chronobel_state& state, text_id text_number, bool wait_for_idle_engine);
     // After this nothing more is written; a look-up still in progress is
     // left to end on its own.
     ~client_reporter();
