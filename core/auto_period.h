@@ -21,6 +21,12 @@ constexpr std::int64_t auto_unit_ms(int unit) {
 
 constexpr std::int64_t auto_period_ms(int count, int unit) { return static_cast<std::int64_t>(count) * auto_unit_ms(unit); }
 
+// What is left at tick `now` of a period that began at tick `start`
+// (negative once it has passed).
+constexpr std::int64_t time_left_ms(std::uint64_t start, std::int64_t period, std::uint64_t now) {
+    return period - static_cast<std::int64_t>(now - start);
+}
+
 // The UI string that names a unit after a count (" Mns", " Hrs", " Days").
 constexpr text_id auto_unit_text(int unit) {
     return unit == unit_minutes ? text_id::minutes_short

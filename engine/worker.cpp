@@ -10,9 +10,9 @@
 #include "sys/clock.h"
 #include "sys/threads.h"
 #include "sys/time_format.h"
-#include "ui/countdown.h"
-#include "ui/server_state_text.h"
-#include "ui/time_zone_check.h"
+#include "engine/countdown.h"
+#include "engine/server_state_text.h"
+#include "engine/time_zone_check.h"
 
 namespace orvane {
 

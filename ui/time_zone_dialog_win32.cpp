@@ -5,7 +5,7 @@
 #include "sys/timezone.h"
 #include "ui/readme.h"
 #include "ui/text_table.h"
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 #include "ui/time_zone_text.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"

@@ -1,4 +1,4 @@
-#include "ui/server_state_text.h"
+#include "engine/server_state_text.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
-#include "ui/countdown.h"
+#include "engine/countdown.h"
+#include "core/auto_period.h"
 #include "sys/clock.h"
-#include "ui/auto_timer.h"
 
 namespace orvane {
 
@@ -34,6 +34,10 @@ std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, b
     }
     text += state.ui_text(autocheck ? text_id::until_autocheck : text_id::until_autosync);
     return text;
+}
+
+std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now) {
+    return time_left_ms(state.due_start_tick, state.due_period_ms, now);
 }
 
 std::string format_countdown(chronobel_state& state, std::uint64_t now) {

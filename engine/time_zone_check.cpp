@@ -1,4 +1,4 @@
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 #include <cstdio>
 #include <mutex>
 #include "engine/log.h"
