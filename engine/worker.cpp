@@ -2,17 +2,17 @@
 #include <string>
 #include "core/socket_handover.h"
 #include "data/server_list.h"
+#include "engine/countdown.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/server_state_text.h"
 #include "engine/service_autosync.h"
 #include "engine/sync_result.h"
+#include "engine/time_zone_check.h"
 #include "sys/sockets.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
 #include "sys/time_format.h"
-#include "engine/countdown.h"
-#include "engine/server_state_text.h"
-#include "engine/time_zone_check.h"
 
 namespace orvane {
 
@@ -155,6 +155,7 @@ int start_operation(chronobel_state& state) {
         view.set_text(control_status_line, "");
     }
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
+    e.first_index = endless_round;
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
     // Before the thread exists: its first phase wakes the worker, whose
