@@ -6,7 +6,7 @@
 #include "engine/worker.h"
 #include "server/servers.h"
 #include "sys/threads.h"
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 
 namespace orvane {
 namespace {

@@ -3,6 +3,7 @@
 // the options, in 64 bits: 99 days do not fit a 32-bit millisecond count.
 #pragma once
 #include <cstdint>
+#include "core/text_id.h"
 
 namespace orvane {
 
@@ -20,7 +21,17 @@ constexpr std::int64_t auto_unit_ms(int unit) {
 
 constexpr std::int64_t auto_period_ms(int count, int unit) { return static_cast<std::int64_t>(count) * auto_unit_ms(unit); }
 
+// What is left at tick `now` of a period that began at tick `start`
+// (negative once it has passed).
+constexpr std::int64_t time_left_ms(std::uint64_t start, std::int64_t period, std::uint64_t now) {
+    return period - static_cast<std::int64_t>(now - start);
+}
+
 // The UI string that names a unit after a count (" Mns", " Hrs", " Days").
-constexpr int auto_unit_text(int unit) { return unit == unit_minutes ? 186 : unit == unit_hours ? 185 : 184; }
+constexpr text_id auto_unit_text(int unit) {
+    return unit == unit_minutes ? text_id::minutes_short
+           : unit == unit_hours ? text_id::hours_short
+                                : text_id::days_short;
+}
 
 }  // namespace orvane

@@ -90,6 +90,9 @@ struct query_engine {
     // Which query is the engine's: raised by every prepare and by an abort
     // that gives up on a query, whose thread then touches the engine no more.
     std::atomic<std::uint32_t> generation{0};
+    // The list position the running operation began with: its failover
+    // goes round the list from there (engine/failover_plan.h).
+    std::int32_t first_index = 0;
 };
 
 // The protocol a query uses: the chosen one, or under Auto the one whose turn it is.

@@ -9,6 +9,7 @@
 #include "core/program_threads.h"
 #include "core/query_engine.h"
 #include "core/settings_record.h"
+#include "core/text_id.h"
 #include "core/ui_table.h"
 #include "sys/sockets_types.h"
 #include "sys/threads.h"
@@ -45,6 +46,7 @@ public:
     }
     // UI string n of the table in force (the empty string before any load).
     const char* ui_text(int n) const;
+    const char* ui_text(text_id id) const { return ui_text(static_cast<int>(id)); }
     // Makes `table` the one in force. Tables once published stay alive until
     // the state ends, so a reader on another thread never holds a freed one.
     void publish_ui_table(std::unique_ptr<ui_table> table);

@@ -54,6 +54,17 @@ int read_server_list(chronobel_state& state, server_list_view* view, unsigned n)
     return entries == 0 || (n >= 1 && !found) ? list_too_short : list_ok;
 }
 
+int count_server_list(chronobel_state& state) {
+    struct counting_view final : server_list_view {
+        int entries = 0;
+        void clear() override { entries = 0; }
+        void insert(int, const std::string&) override { ++entries; }
+        void select(int) override {}
+    } counter;
+    read_server_list(state, &counter, 0);
+    return counter.entries;
+}
+
 int refresh_server_list(chronobel_state& state, server_list_view* view) {
     // Passes the entries on and counts them.
     struct counting_view final : server_list_view {

@@ -28,6 +28,8 @@ int write_default_server_list(chronobel_state& state);
 // server_name. 0; 4 when the file cannot be opened; 14 when it holds no
 // entry or, for n >= 1, fewer than n (server_name is then unchanged).
 int read_server_list(chronobel_state& state, server_list_view* view, unsigned n);
+// How many entries the list holds now (0 when it cannot be read).
+int count_server_list(chronobel_state& state);
 // Rebuilds the options page's list (a null view fills nothing) and selects
 // the current server in it (the first, when the list got shorter than the
 // current server's place), notes whether the list is usable and, when it is

@@ -19,22 +19,31 @@ int select_current_server(chronobel_state& state) {
     return result;
 }
 
+failover_position failover_position_now(chronobel_state& state, bool single_address) {
+    const query_engine& e = state.engine;
+    if (single_address || e.server_source != source_list) return {e.protocol, e.auto_protocol, 0, 0, 1};
+    return {e.protocol, e.auto_protocol, e.server_index, e.first_index, count_server_list(state)};
+}
+
 int retry_next_server(chronobel_state& state) {
     query_engine& e = state.engine;
     if (int result = prepare_query(e); result != 0) return result;
-    if (e.protocol != protocol_time && e.auto_protocol == protocol_sntp) {
-        e.auto_protocol = protocol_time;  // the same server once more, over TIME
-    } else {
-        e.auto_protocol = protocol_sntp;
-        ++e.server_index;
-        if (int result = select_current_server(state); result != 0) {
-            // Nothing to query: the prepared query is given back unrun and
-            // failed; the caller ends the operation.
-            std::lock_guard<std::mutex> lock(e.query_mutex);
-            e.busy = 0;
-            e.failed = 1;
-            return result;
+    const next_attempt next = plan_next_attempt(failover_position_now(state, false));
+    int result = next.done ? list_too_short : list_ok;
+    if (!next.done) {
+        e.auto_protocol = next.auto_protocol;
+        if (next.next_server) {
+            e.server_index = next.server_index;
+            result = select_current_server(state);
         }
+    }
+    if (result != list_ok) {
+        // Nothing to query: the prepared query is given back unrun and
+        // failed; the caller ends the operation.
+        std::lock_guard<std::mutex> lock(e.query_mutex);
+        e.busy = 0;
+        e.failed = 1;
+        return result;
     }
     return start_query_thread(state) ? 0 : query_socket_failed;
 }
@@ -49,7 +58,7 @@ void report_failed_query(chronobel_state& state) {
         if (!state.settings.log_disabled) write_log_line(state, text + ": ", e.server_name);
         return;
     }
-    std::string text = state.ui_text(79);
+    std::string text = state.ui_text(text_id::unable_to_sync_from);
     text += state.engine.server_name;
     state.view().set_text(control_status_line, text);
     if (!state.settings.log_errors || state.settings.log_disabled) return;
@@ -58,7 +67,7 @@ void report_failed_query(chronobel_state& state) {
     if (state.engine.result_code == query_socket_error)
         if (const char* reason = sntp_reply_check_reason(state.engine.reply_check); *reason)
             name = name + " (" + reason + ")";
-    write_log_line(state, state.ui_text(105), name);
+    write_log_line(state, state.ui_text(text_id::no_response_from), name);
 }
 
 bool handle_failed_query(chronobel_state& state) {

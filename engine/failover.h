@@ -2,6 +2,7 @@
 // automatic operation runs on the list, the next server or protocol.
 #pragma once
 #include "core/state.h"
+#include "engine/failover_plan.h"
 
 namespace orvane {
 
@@ -14,8 +15,12 @@ void report_failed_query(chronobel_state& state);
 // (end_operation).
 bool handle_failed_query(chronobel_state& state);
 // The failover step: the other protocol on the same server (Auto), else the
-// next server of the list. 0 when a new query was started.
+// next server of the list (failover_plan.h). 0 when a new query was started.
 int retry_next_server(chronobel_state& state);
+// Where the running operation stands: the engine's protocol, turn and list
+// position, the list's size read afresh; a single address (no list in use,
+// or a host given for this run) is a list of one.
+failover_position failover_position_now(chronobel_state& state, bool single_address);
 // Places list entry `server_index` + 1 in server_name, wrapping to the
 // first entry past the end of the list. Returns the list's result code.
 int select_current_server(chronobel_state& state);

@@ -30,7 +30,7 @@ void write_log_line(chronobel_state& state, std::string_view message, std::strin
     sys_file log = open_for_append(path);
     if (!log.is_open()) return;
     if (size <= 0) {
-        std::string heading = state.ui_text(104);
+        std::string heading = state.ui_text(text_id::log_heading);
         heading += "\r\n";
         log.write(heading.data(), heading.size());
     }

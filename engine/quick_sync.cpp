@@ -83,25 +83,19 @@ int quick_operation(chronobel_state& state, bool correct, const std::string& hos
         e.server_source = source_manual_a;
     }
 
-    // With Auto each server is asked over SNTP, then over TIME; a failure moves
-    // on through the list, once round at most.
-    const bool both_protocols = e.protocol == protocol_auto;
+    // A failure moves on as failover_plan.h says, once round the list at most.
     if (!given_host && e.server_source == source_list) select_current_server(state);  // past the end wraps to 0
-    const std::int32_t first_index = e.server_index;
+    e.first_index = e.server_index;
+    e.auto_protocol = protocol_sntp;
     int exit_code = 1;
     for (;;) {
-        e.auto_protocol = protocol_sntp;
         if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;
         // "Average" asked several servers together: one alone must not decide.
         if (!e.average_names.empty()) break;
-        if (both_protocols) {
-            e.auto_protocol = protocol_time;
-            if (ends_the_round(try_current_server(state, correct, given_host), exit_code)) return exit_code;
-        }
-        if (given_host || e.server_source != source_list) break;
-        ++e.server_index;
-        if (select_current_server(state) != list_ok) break;
-        if (e.server_index == first_index) break;  // back where we began: one round done
+        const next_attempt next = plan_next_attempt(failover_position_now(state, given_host));
+        if (next.done) break;
+        e.auto_protocol = next.auto_protocol;
+        if (next.next_server) e.server_index = next.server_index;
     }
     return exit_code;
 }

@@ -30,15 +30,15 @@ void service_start_message(chronobel_state& state) {
     settings_record& s = state.settings;
     service_autosync_base = tick_count64();
     service_settings_rules(s);
-    std::string message = state.ui_text(207);
+    std::string message = state.ui_text(text_id::started_service);
     if (s.time_server_enabled) {
-        message += state.ui_text(102);
+        message += state.ui_text(text_id::time_and_sntp_server_active);
         message += " ";
     }
     if (s.autosync_enabled) {
         message += std::to_string(s.autosync_count);
         message += state.ui_text(auto_unit_text(s.autosync_unit));
-        message += state.ui_text(100);
+        message += state.ui_text(text_id::until_autosync);
     }
     state.view().set_text(control_status_line, message.substr(0, 599));
     status_refresh_ms = 30'000;

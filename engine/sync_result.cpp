@@ -43,9 +43,9 @@ void log_correction(chronobel_state& state, const std::string& old_time) {
     const settings_record& s = state.settings;
     if (!s.log_syncs || s.log_disabled) return;
     std::string message;
-    append_limited(message, state.ui_text(107));
+    append_limited(message, state.ui_text(text_id::chronobeled));
     if (s.log_old_time) {
-        append_limited(message, state.ui_text(108));
+        append_limited(message, state.ui_text(text_id::old_time_was));
         append_limited(message, old_time, 600);
     }
     if (s.log_response || s.log_correction) {
@@ -54,7 +54,7 @@ void log_correction(chronobel_state& state, const std::string& old_time) {
         compose_result_text(state, result, result_in_log);
         append_limited(message, result, 600);
     }
-    append_limited(message, state.ui_text(109));
+    append_limited(message, state.ui_text(text_id::server_used_was));
     write_log_entry(state, message);
 }
 
@@ -62,7 +62,7 @@ void log_check(chronobel_state& state) {
     const settings_record& s = state.settings;
     if (!s.log_checks || s.log_disabled) return;
     std::string message = operation_result_text(state, false);
-    append_limited(message, state.ui_text(109));
+    append_limited(message, state.ui_text(text_id::server_used_was));
     write_log_entry(state, message);
 }
 
@@ -117,11 +117,12 @@ filetime round_to_millisecond(filetime t) { return (t + 5'000) / 10'000 * 10'000
 int compose_result_text(chronobel_state& state, std::string& text, result_text_mode mode) {
     const query_engine& e = state.engine;
     const settings_record& s = state.settings;
-    append_limited(text, state.ui_text(mode == result_after_check ? 181 : 94));
+    append_limited(text,
+                   state.ui_text(mode == result_after_check ? text_id::difference_found : text_id::time_corrected));
     if (e.offset != 0 && (s.log_correction || mode != result_in_log)) {
-        append_limited(text, state.ui_text(mode == result_after_check ? 209 : 190));
+        append_limited(text, state.ui_text(mode == result_after_check ? text_id::as : text_id::by));
         append_limited(text, offset_seconds_text(e.offset));
-        append_limited(text, state.ui_text(187));
+        append_limited(text, state.ui_text(text_id::seconds_short));
         if (e.servers_asked > 1) {
             append_limited(text, average_servers_open);
             append_limited(text, std::to_string(e.servers_agreeing));
@@ -132,12 +133,12 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
     } else if (e.offset == 0 && answered_over_time(e) && mode == result_after_check) {
         // A TIME check knows the difference to the whole second only, and
         // says so, also when it is none.
-        append_limited(text, state.ui_text(209));
+        append_limited(text, state.ui_text(text_id::as));
         append_limited(text, std::to_string(e.time_difference_s));
-        append_limited(text, state.ui_text(187));
+        append_limited(text, state.ui_text(text_id::seconds_short));
     }
     if (s.log_response || mode == result_after_correction) {
-        append_limited(text, state.ui_text(210));
+        append_limited(text, state.ui_text(text_id::in));
         append_limited(text, std::to_string(static_cast<std::uint32_t>(e.response_ms)));
         append_limited(text, "ms");
     }
@@ -148,11 +149,11 @@ int compose_result_text(chronobel_state& state, std::string& text, result_text_m
 std::string operation_result_text(chronobel_state& state, bool correction) {
     std::string text;
     if (correction) {
-        if (state.engine.failed) return state.ui_text(198);
+        if (state.engine.failed) return state.ui_text(text_id::error_setting_privileges);
         compose_result_text(state, text, result_after_correction);
         return text;
     }
-    text = state.ui_text(180);
+    text = state.ui_text(text_id::time_checked);
     text += ", ";
     compose_result_text(state, text, result_after_check);
     return text;

@@ -2,17 +2,17 @@
 #include <string>
 #include "core/socket_handover.h"
 #include "data/server_list.h"
+#include "engine/countdown.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/server_state_text.h"
 #include "engine/service_autosync.h"
 #include "engine/sync_result.h"
+#include "engine/time_zone_check.h"
 #include "sys/sockets.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
 #include "sys/time_format.h"
-#include "ui/countdown.h"
-#include "ui/server_state_text.h"
-#include "ui/time_zone_check.h"
 
 namespace orvane {
 
@@ -47,11 +47,11 @@ step_shown show_next_step(chronobel_state& state) {
     const query_engine& e = state.engine;
     const int step = status_step, phase = e.phase;
     std::string text;
-    if (step == 0 && phase > 0) text = state.ui_text(80);
-    else if (step == 1 && phase > 1) text = state.ui_text(197);
-    else if (step == 2 && phase > 2) text = std::string(state.ui_text(82)) + e.server_address_text;
-    else if (step == 3 && phase > 3) text = std::string(state.ui_text(83)) + e.server_name;
-    else if (step == 4 && phase > 4) text = state.ui_text(84);
+    if (step == 0 && phase > 0) text = state.ui_text(text_id::initialising);
+    else if (step == 1 && phase > 1) text = state.ui_text(text_id::creating_socket);
+    else if (step == 2 && phase > 2) text = std::string(state.ui_text(text_id::looking_for_server_at)) + e.server_address_text;
+    else if (step == 3 && phase > 3) text = std::string(state.ui_text(text_id::waiting_for_reply_from)) + e.server_name;
+    else if (step == 4 && phase > 4) text = state.ui_text(text_id::converting);
     else return step_shown::none;
     status_step = step + 1;
     if (!in_service()) show_status(state, text);
@@ -64,7 +64,7 @@ void running_pass(chronobel_state& state) {
     // and the steps shown again on the way to its failure must not strike anew.
     if (status_step != 0 && e.busy && !e.abort_requested &&
         tick_count() - query_start_tick > static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000) {
-        if (!in_service()) show_status(state, std::string(state.ui_text(85)) + e.server_name);
+        if (!in_service()) show_status(state, std::string(state.ui_text(text_id::time_out_on)) + e.server_name);
         abort_query(e);
         status_step = 0;
     }
@@ -94,7 +94,7 @@ void running_pass(chronobel_state& state) {
 void idle_pass(chronobel_state& state) {
     if (state.status_hold_ticks > 0) {
         if (state.status_hold_ticks == 20) {
-            std::string text = state.ui_text(9);
+            std::string text = state.ui_text(text_id::ready);
             if (state.server_state > 0) text += std::string(" (") + server_state_text(state) + ")";
             show_status(state, text);
         }
@@ -148,13 +148,14 @@ int start_operation(chronobel_state& state) {
     e.auto_protocol = protocol_sntp;
     if (!in_service()) {
         main_view& view = state.view();
-        view.set_text(control_check_button, state.ui_text(90));
+        view.set_text(control_check_button, state.ui_text(text_id::abort));
         view.enable(control_correct_button, false);
         view.enable(control_options_button, false);
-        view.set_tooltip(control_check_button, state.ui_text(154));
+        view.set_tooltip(control_check_button, state.ui_text(text_id::cancel_operation));
         view.set_text(control_status_line, "");
     }
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
+    e.first_index = endless_round;
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
     // Before the thread exists: its first phase wakes the worker, whose
@@ -166,10 +167,10 @@ int start_operation(chronobel_state& state) {
 
 void restore_idle_controls(chronobel_state& state) {
     main_view& view = state.view();
-    view.set_text(control_check_button, state.ui_text(0));
+    view.set_text(control_check_button, state.ui_text(text_id::check));
     view.enable(control_correct_button, true);
     view.enable(control_options_button, true);
-    view.set_tooltip(control_check_button, state.ui_text(123));
+    view.set_tooltip(control_check_button, state.ui_text(text_id::check_dont_change));
     status_refresh_ms = saved_refresh_ms.load();
     status_step = 0;
 }
@@ -198,7 +199,7 @@ void worker_loop(chronobel_state& state) {
     } while (!state.stop_requested);
 
     if (in_service()) {
-        show_status(state, state.ui_text(208));
+        show_status(state, state.ui_text(text_id::service_stopped));
         // The servers give back their own use of the socket library as they end.
         close_server_sockets(state);
         return;

@@ -14,11 +14,11 @@ namespace orvane {
 // holds this block, and the block an owner of the state, so whatever the
 // thread still does after the server has gone, it uses nothing freed.
 struct client_reporter::shared {
-    shared(std::shared_ptr<chronobel_state> s, int text, bool wait)
+    shared(std::shared_ptr<chronobel_state> s, text_id text, bool wait)
         : owner(std::move(s)), text_number(text), wait_for_idle_engine(wait) {}
 
     const std::shared_ptr<chronobel_state> owner;
-    const int text_number;
+    const text_id text_number;
     const bool wait_for_idle_engine;
 
     std::mutex wake_mutex;
@@ -95,7 +95,7 @@ void client_reporter::run_thread(void* block) {
     (*owned)->run();
 }
 
-client_reporter::client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine) {
+client_reporter::client_reporter(chronobel_state& state, text_id text_number, bool wait_for_idle_engine) {
     std::shared_ptr<chronobel_state> owner = state.weak_from_this().lock();
     if (!owner) return;  // the server answers without reports
     shared_ = std::make_shared<shared>(std::move(owner), text_number, wait_for_idle_engine);

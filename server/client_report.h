@@ -31,7 +31,7 @@ public:
     // program's own runs (the engine's phase is not 0), so that it does not
     // hide the query's progress. The report thread holds an owner of `state`
     // of its own (none, and no reports, when no shared_ptr holds the state).
-    client_reporter(chronobel_state& state, int text_number, bool wait_for_idle_engine);
+    client_reporter(chronobel_state& state, text_id text_number, bool wait_for_idle_engine);
     // After this nothing more is written. The report thread is joined within
     // report_thread_end_limit_ms; one held up in a name look-up goes on
     // alone with what it owns, and ends without writing.

@@ -15,7 +15,7 @@ namespace orvane {
 namespace {
 
 constexpr char port_error_text[] = "SNTP Server Port Error; Restart in Admin mode or disable Windows Time service";
-constexpr int sntp_status_text = 111;  // "SNTP Server Chronobeled "
+constexpr text_id sntp_status_text = text_id::sntp_server_chronobeled;
 constexpr int request_size = static_cast<int>(sntp_packet_size);
 
 // The Windows Time service normally holds UDP port 123: it is stopped while

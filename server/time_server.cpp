@@ -10,7 +10,7 @@
 namespace orvane {
 namespace {
 
-constexpr int time_status_text = 110;  // "TIME Server Chronobeled "
+constexpr text_id time_status_text = text_id::time_server_chronobeled;
 // Connections waiting to be accepted. With 5, a few clients connecting at
 // once overflow the queue, and each one refused waits a second for its
 // connection request to be resent.

@@ -9,10 +9,6 @@ namespace {
 // counts are only good to some milliseconds.
 constexpr std::int64_t due_slack_ms = 1'000;
 
-std::int64_t left_of(std::uint64_t start, std::int64_t period, std::uint64_t now) {
-    return period - static_cast<std::int64_t>(now - start);
-}
-
 void choose(chronobel_state& state, std::int32_t which, std::int64_t period, std::uint64_t start) {
     state.auto_due.store(which);
     state.due_period_ms = period;
@@ -26,16 +22,12 @@ std::int64_t compute_next_due(chronobel_state& state, std::uint64_t now) {
     const std::int64_t sync_period = auto_period_ms(s.autosync_count, s.autosync_unit);
     const std::int64_t check_period = auto_period_ms(s.autocheck_count, s.autocheck_unit);
     const std::uint64_t sync_start = state.autosync_start_tick, check_start = state.autocheck_start_tick;
-    const bool check_first = left_of(check_start, check_period, now) < left_of(sync_start, sync_period, now);
+    const bool check_first = time_left_ms(check_start, check_period, now) < time_left_ms(sync_start, sync_period, now);
     if (s.autosync_enabled && (!s.autocheck_enabled || !check_first))
         choose(state, 2, sync_period, sync_start);
     else if (s.autocheck_enabled)
         choose(state, 1, check_period, check_start);
     return time_until_due(state, now);
-}
-
-std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now) {
-    return left_of(state.due_start_tick, state.due_period_ms, now);
 }
 
 std::int64_t next_auto_wait(chronobel_state& state, std::uint64_t now) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include "core/state.h"
+#include "engine/countdown.h"
 
 namespace orvane {
 
@@ -21,8 +22,6 @@ constexpr std::int64_t auto_restart_below_ms = 60'000;
 // it. Returns the milliseconds from `now` until it is due (negative when
 // overdue). With neither enabled nothing changes.
 std::int64_t compute_next_due(chronobel_state& state, std::uint64_t now);
-// The milliseconds from `now` until due_start_tick + due_period_ms.
-std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now);
 // Arming: start ticks never set start now, and a due time less than a minute
 // away restarts both periods. Returns the wait until the chosen operation,
 // or -1 when neither is enabled (then no timer is armed).

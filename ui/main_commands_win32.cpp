@@ -27,7 +27,7 @@ constexpr BYTE transparent_alpha = 204;
 void check_or_abort(chronobel_state& state) {
     query_engine& e = state.engine;
     if (e.phase != 0) {
-        state.view().set_text(control_status_line, state.ui_text(81));
+        state.view().set_text(control_status_line, state.ui_text(text_id::aborting));
         abort_query(e);
         restore_idle_controls(state);
         state.status_hold_ticks = 20;
@@ -134,9 +134,10 @@ void show_popup_menu(HWND window, const chronobel_state& state) {
     if (!menu) return;
     HMENU m = menu.get();
     AppendMenuA(m, MF_STRING, IDC_ABOUT_BUTTON, "About");
-    AppendMenuA(m, MF_STRING, command_help, state.ui_text(23));
-    if (state.auto_due != 0) AppendMenuA(m, MF_STRING, command_reset_auto_timers, state.ui_text(92));
-    AppendMenuA(m, MF_STRING, IDC_CORRECT_BUTTON, state.ui_text(88));
+    AppendMenuA(m, MF_STRING, command_help, state.ui_text(text_id::help));
+    if (state.auto_due != 0)
+        AppendMenuA(m, MF_STRING, command_reset_auto_timers, state.ui_text(text_id::reset_auto_timers));
+    AppendMenuA(m, MF_STRING, IDC_CORRECT_BUTTON, state.ui_text(text_id::sync_now));
     AppendMenuA(m, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(m, MF_STRING | (state.settings.transparent ? MF_CHECKED : 0), command_transparent, "Transparent");
     AppendMenuA(m, MF_STRING | (state.settings.on_top ? MF_CHECKED : 0), command_on_top, "On Top");

@@ -23,12 +23,15 @@ constexpr DWORD end_session_wait_ms = 5'000;
 constexpr LPARAM show_shield = 1;
 
 constexpr ui_text_pair captions[] = {
-    {0, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {2, IDC_OPTIONS_BUTTON}, {3, IDC_TIME_ZONE_BUTTON},
-    {4, IDC_ABOUT_BUTTON}, {8, IDC_SERVER_LABEL},   {6, IDC_SERVER_TIME},    {end_of_text_table, 0},
+    {text_id::check, IDC_CHECK_BUTTON},          {text_id::correct, IDC_CORRECT_BUTTON},
+    {text_id::options, IDC_OPTIONS_BUTTON},      {text_id::time_zone, IDC_TIME_ZONE_BUTTON},
+    {text_id::about, IDC_ABOUT_BUTTON},          {text_id::server, IDC_SERVER_LABEL},
+    {text_id::not_checked_yet, IDC_SERVER_TIME}, {end_of_text_table, 0},
 };
 constexpr ui_text_pair tooltips[] = {
-    {123, IDC_CHECK_BUTTON},  {221, IDC_OPTIONS_BUTTON}, {159, IDC_TIME_ZONE_BUTTON}, {125, IDC_ABOUT_BUTTON},
-    {124, IDC_CORRECT_BUTTON}, {end_of_text_table, 0},
+    {text_id::check_dont_change, IDC_CHECK_BUTTON},  {text_id::change_the_way_it_works, IDC_OPTIONS_BUTTON},
+    {text_id::time_zone_data, IDC_TIME_ZONE_BUTTON}, {text_id::about_button_tip, IDC_ABOUT_BUTTON},
+    {text_id::check_and_change, IDC_CORRECT_BUTTON}, {end_of_text_table, 0},
 };
 
 worker_starter g_start_worker = nullptr;

@@ -41,42 +41,123 @@ constexpr option_control misc_controls[] = {
     {IDC_OPTIONS_HELP, k::button},
 };
 
-constexpr list_item protocol_items[] = {{0, "TIME (RFC-868)"}, {0, "SNTP (RFC-2030)"}, {38, nullptr}};
-constexpr list_item auto_unit_items[] = {{97, nullptr}, {98, nullptr}, {99, nullptr}};
-constexpr list_item direction_items[] = {{77, nullptr}, {78, nullptr}};
-constexpr list_item multiplier_items[] = {{20, nullptr}, {97, nullptr}, {98, nullptr}};
-constexpr list_item start_items[] = {{115, nullptr}, {116, nullptr}, {117, nullptr}};
+constexpr list_item protocol_items[] = {
+    {text_id{}, "TIME (RFC-868)"}, {text_id{}, "SNTP (RFC-2030)"}, {text_id::automatic, nullptr}};
+constexpr list_item auto_unit_items[] = {
+    {text_id::minutes, nullptr}, {text_id::hours, nullptr}, {text_id::days, nullptr}};
+constexpr list_item direction_items[] = {{text_id::add, nullptr}, {text_id::subtract, nullptr}};
+constexpr list_item multiplier_items[] = {
+    {text_id::seconds, nullptr}, {text_id::minutes, nullptr}, {text_id::hours, nullptr}};
+constexpr list_item start_items[] = {
+    {text_id::do_nothing, nullptr}, {text_id::auto_start, nullptr}, {text_id::auto_start_sync_exit, nullptr}};
 
 }  // namespace
 
 const ui_text_pair option_label_table[] = {
-    {33, 1004}, {30, 1035}, {31, 1036}, {32, 1037}, {35, 1027}, {36, 1028}, {34, 1022}, {37, 1200},
-    {42, 1201}, {43, 1202}, {39, 1016}, {41, 1029}, {40, 1009}, {40, 1042}, {40, 1031}, {63, 1030},
-    {64, 1050}, {65, 1203}, {67, 1204}, {73, 1205}, {74, 1206}, {75, 1207}, {66, 1208}, {68, 1209},
-    {69, 1210}, {71, 1211}, {72, 1212}, {45, 1001}, {48, 1044}, {51, 1048}, {46, 1043}, {8, 1045},
-    {47, 1046}, {50, 1049}, {52, 1047}, {53, 1012}, {54, 1039}, {57, 1021}, {59, 1014}, {55, 1019},
-    {56, 1026}, {58, 1015}, {8, 1038},  {40, 7},    {23, 6},    {61, 1213}, {end_of_text_table, 0},
+    {text_id::default_server_only, 1004},
+    {text_id::use_list, 1035},
+    {text_id::manual_a, 1036},
+    {text_id::manual_b, 1037},
+    {text_id::refresh, 1027},
+    {text_id::scan, 1028},
+    {text_id::edit_list, 1022},
+    {text_id::protocol, 1200},
+    {text_id::autosync, 1201},
+    {text_id::autocheck, 1202},
+    {text_id::autosync_every, 1016},
+    {text_id::autocheck_every, 1029},
+    {text_id::reset, 1009},
+    {text_id::reset, 1042},
+    {text_id::reset, 1031},
+    {text_id::enable, 1030},
+    {text_id::auto_reset, 1050},
+    {text_id::startup, 1203},
+    {text_id::date_ranges, 1204},
+    {text_id::offset, 1205},
+    {text_id::sync_time_out, 1206},
+    {text_id::service, 1207},
+    {text_id::seconds_label, 1208},
+    {text_id::after, 1209},
+    {text_id::but_before, 1210},
+    {text_id::on_windows_start, 1211},
+    {text_id::on_chronobel_start, 1212},
+    {text_id::no_log, 1001},
+    {text_id::errors, 1044},
+    {text_id::response, 1048},
+    {text_id::syncs, 1043},
+    {text_id::server, 1045},
+    {text_id::checks, 1046},
+    {text_id::old, 1049},
+    {text_id::correction, 1047},
+    {text_id::view_log, 1012},
+    {text_id::minor, 1039},
+    {text_id::minimise, 1021},
+    {text_id::average, 1014},
+    {text_id::tray, 1019},
+    {text_id::resident, 1026},
+    {text_id::on_top, 1015},
+    {text_id::server, 1038},
+    {text_id::reset, 7},
+    {text_id::help, 6},
+    {text_id::log, 1213},
+    {end_of_text_table, 0},
 };
 
 // Each control shows the line that describes it, including the fourteen
 // whose own lines in the default table describe something else.
 const ui_text_pair option_tooltip_table[] = {
     // Servers
-    {215, IDC_USE_LIST}, {127, IDC_MANUAL_A_RADIO}, {127, IDC_MANUAL_B_RADIO}, {137, IDC_SERVER_SELECT},
-    {129, IDC_DEFAULT_SERVER_ONLY}, {126, IDC_EDIT_LIST}, {158, IDC_REFRESH_LIST}, {162, IDC_SCAN},
-    {128, IDC_MANUAL_A}, {128, IDC_MANUAL_B}, {213, IDC_PROTOCOL},
+    {text_id::uses_internal_list, IDC_USE_LIST},
+    {text_id::use_manual_address, IDC_MANUAL_A_RADIO},
+    {text_id::use_manual_address, IDC_MANUAL_B_RADIO},
+    {text_id::default_server_select, IDC_SERVER_SELECT},
+    {text_id::dont_switch_servers, IDC_DEFAULT_SERVER_ONLY},
+    {text_id::open_server_list, IDC_EDIT_LIST},
+    {text_id::reload_server_list, IDC_REFRESH_LIST},
+    {text_id::check_response_times, IDC_SCAN},
+    {text_id::manual_address, IDC_MANUAL_A},
+    {text_id::manual_address, IDC_MANUAL_B},
+    {text_id::protocol_language, IDC_PROTOCOL},
     // Auto
-    {140, IDC_AUTOSYNC_ENABLED}, {141, IDC_AUTOSYNC_COUNT}, {142, IDC_AUTOSYNC_UNIT}, {147, IDC_AUTOSYNC_RESET},
-    {144, IDC_AUTOCHECK_ENABLED}, {145, IDC_AUTOCHECK_COUNT}, {146, IDC_AUTOCHECK_UNIT}, {148, IDC_AUTOCHECK_RESET},
+    {text_id::periodically_set, IDC_AUTOSYNC_ENABLED},
+    {text_id::wait_between_syncs, IDC_AUTOSYNC_COUNT},
+    {text_id::autosync_unit, IDC_AUTOSYNC_UNIT},
+    {text_id::autosync_offset_of_now, IDC_AUTOSYNC_RESET},
+    {text_id::periodically_check, IDC_AUTOCHECK_ENABLED},
+    {text_id::wait_between_checks, IDC_AUTOCHECK_COUNT},
+    {text_id::autocheck_unit, IDC_AUTOCHECK_UNIT},
+    {text_id::autocheck_offset_of_now, IDC_AUTOCHECK_RESET},
     // System
-    {222, IDC_DATE_RANGE_ENABLED}, {223, IDC_DATE_RANGE_RESET}, {224, IDC_DATE_AFTER}, {225, IDC_DATE_BEFORE},
-    {218, IDC_DATE_RANGE_AUTO_RESET}, {5, IDC_TIMEOUT}, {219, IDC_OFFSET_DIRECTION}, {220, IDC_OFFSET_AMOUNT},
-    {49, IDC_OFFSET_MULTIPLIER}, {216, IDC_ON_WINDOWS_START}, {217, IDC_ON_PROGRAM_START},
+    {text_id::accept_range_only, IDC_DATE_RANGE_ENABLED},
+    {text_id::reset_date_ranges, IDC_DATE_RANGE_RESET},
+    {text_id::lowest_time_accepted, IDC_DATE_AFTER},
+    {text_id::highest_time_accepted, IDC_DATE_BEFORE},
+    {text_id::adjust_date_range, IDC_DATE_RANGE_AUTO_RESET},
+    {text_id::wait_for_response, IDC_TIMEOUT},
+    {text_id::add_or_subtract, IDC_OFFSET_DIRECTION},
+    {text_id::time_difference_to_set, IDC_OFFSET_AMOUNT},
+    {text_id::offset_multiplier, IDC_OFFSET_MULTIPLIER},
+    {text_id::on_windows_boot, IDC_ON_WINDOWS_START},
+    {text_id::on_chronobel_startup, IDC_ON_PROGRAM_START},
     // Misc
-    {163, IDC_NO_LOG}, {164, IDC_LOG_SYNCS}, {167, IDC_LOG_CHECKS}, {165, IDC_LOG_ERRORS}, {166, IDC_LOG_SERVER},
-    {229, IDC_LOG_OLD_TIME}, {169, IDC_LOG_RESPONSE}, {228, IDC_LOG_CORRECTION}, {149, IDC_VIEW_LOG},
-    {153, IDC_MINOR}, {130, IDC_TRAY}, {226, IDC_RESIDENT}, {201, IDC_START_MINIMISED}, {133, IDC_ON_TOP},
-    {135, IDC_TIME_SERVER}, {134, IDC_AVERAGE}, {161, IDC_RESET_DEFAULTS}, {199, IDC_OPTIONS_HELP},
+    {text_id::disable_logging, IDC_NO_LOG},
+    {text_id::log_corrections, IDC_LOG_SYNCS},
+    {text_id::log_checks, IDC_LOG_CHECKS},
+    {text_id::log_errors, IDC_LOG_ERRORS},
+    {text_id::log_server_use, IDC_LOG_SERVER},
+    {text_id::include_old_time, IDC_LOG_OLD_TIME},
+    {text_id::log_sync_duration, IDC_LOG_RESPONSE},
+    {text_id::include_correction, IDC_LOG_CORRECTION},
+    {text_id::open_log, IDC_VIEW_LOG},
+    {text_id::minutes_and_seconds_only, IDC_MINOR},
+    {text_id::minimise_to_tray, IDC_TRAY},
+    {text_id::keep_running, IDC_RESIDENT},
+    {text_id::start_minimised, IDC_START_MINIMISED},
+    {text_id::stay_on_top, IDC_ON_TOP},
+    {text_id::activate_time_server, IDC_TIME_SERVER},
+    {text_id::check_multiple_sites, IDC_AVERAGE},
+    {text_id::restore_defaults, IDC_RESET_DEFAULTS},
+    {text_id::shows_readme, IDC_OPTIONS_HELP},
     {end_of_text_table, 0},
 };
 
@@ -95,8 +176,8 @@ int option_page_template(option_page page) {
     return templates[static_cast<int>(page)];
 }
 
-int option_page_title(option_page page) {
-    constexpr int titles[] = {7, 38, 62, 44};
+text_id option_page_title(option_page page) {
+    constexpr text_id titles[] = {text_id::servers, text_id::automatic, text_id::system, text_id::misc};
     return titles[static_cast<int>(page)];
 }
 

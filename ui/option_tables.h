@@ -19,7 +19,7 @@ struct option_control {
 
 // The page templates in the sheet's order, and each page's title.
 int option_page_template(option_page page);
-int option_page_title(option_page page);
+text_id option_page_title(option_page page);
 // Every control of a page, in template order (the up-down controls aside).
 std::span<const option_control> option_page_controls(option_page page);
 
@@ -34,7 +34,7 @@ constexpr int option_tooltip_count = 48;
 // One item of a list control: a UI string, or a literal where the item's
 // text is not taken from the table (the protocol names).
 struct list_item {
-    int ui_string;
+    text_id ui_string;
     const char* literal;
 };
 // The items of a list control, at their fixed positions (none for a control

@@ -96,21 +96,21 @@ void show_date_ranges(options_session& session, option_page_view& page) {
 void update_service_buttons(options_session& session, option_page_view& page) {
     const chronobel_state& state = session.state;
     if (session.service.installed) {
-        page.set_caption(IDC_SERVICE_INSTALL, state.ui_text(174));
-        page.set_tooltip(IDC_SERVICE_INSTALL, state.ui_text(203));
+        page.set_caption(IDC_SERVICE_INSTALL, state.ui_text(text_id::remove));
+        page.set_tooltip(IDC_SERVICE_INSTALL, state.ui_text(text_id::uninstall_service));
         page.enable(IDC_SERVICE_RUN, true);
         const bool running = session.service.running;
-        page.set_caption(IDC_SERVICE_RUN, state.ui_text(running ? 175 : 176));
-        page.set_tooltip(IDC_SERVICE_RUN, state.ui_text(running ? 205 : 204));
+        page.set_caption(IDC_SERVICE_RUN, state.ui_text(running ? text_id::stop : text_id::run));
+        page.set_tooltip(IDC_SERVICE_RUN, state.ui_text(running ? text_id::stop_service : text_id::run_service));
     } else {
-        page.set_caption(IDC_SERVICE_INSTALL, state.ui_text(177));
-        page.set_tooltip(IDC_SERVICE_INSTALL, state.ui_text(202));
-        page.set_caption(IDC_SERVICE_RUN, state.ui_text(176));
+        page.set_caption(IDC_SERVICE_INSTALL, state.ui_text(text_id::install));
+        page.set_tooltip(IDC_SERVICE_INSTALL, state.ui_text(text_id::install_service));
+        page.set_caption(IDC_SERVICE_RUN, state.ui_text(text_id::run));
         page.enable(IDC_SERVICE_RUN, false);
     }
     if (!time_privilege_held) {
         for (int id : {IDC_SERVICE_INSTALL, IDC_SERVICE_RUN}) {
-            page.set_tooltip(id, state.ui_text(212));
+            page.set_tooltip(id, state.ui_text(text_id::run_as_administrator));
             page.set_shield(id, true);
         }
     }

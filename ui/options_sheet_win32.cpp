@@ -34,7 +34,8 @@ public:
     void open_scan_window() override { orvane::open_scan_window(state_, main_window()); }
     void open_readme() override { orvane::open_readme(state_); }
     bool confirm_reset() override {
-        return MessageBoxA(active_page, state_.ui_text(120), state_.ui_text(40), MB_OKCANCEL) == IDOK;
+        return MessageBoxA(active_page, state_.ui_text(text_id::reset_all_settings), state_.ui_text(text_id::reset),
+                           MB_OKCANCEL) == IDOK;
     }
     service_status query_service() override { return query_own_service(); }
     void install_service() override {

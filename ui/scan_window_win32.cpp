@@ -58,10 +58,10 @@ void start_scan(HWND window) {
                                  area.right, area.bottom, window, reinterpret_cast<HMENU>(list_id),
                                  static_cast<HINSTANCE>(state.h_instance), nullptr);
     SendMessageW(data->list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    add_column(data->list, 0, state.ui_text(182), 200);
-    add_column(data->list, 1, state.ui_text(183), 110);
-    add_column(data->list, 2, state.ui_text(95), 85);
-    add_column(data->list, 3, state.ui_text(96), 85);
+    add_column(data->list, 0, state.ui_text(text_id::server_column), 200);
+    add_column(data->list, 1, state.ui_text(text_id::ip), 110);
+    add_column(data->list, 2, state.ui_text(text_id::time_ms), 85);
+    add_column(data->list, 3, state.ui_text(text_id::sntp_ms), 85);
     const std::chrono::seconds timeout(state.settings.sync_timeout_s);
     data->scan = std::make_unique<server_scan>(state.shared_from_this(), scan_targets_from_list(state), timeout,
                                                [window] { PostMessageW(window, scan_rows_message, 0, 0); });
@@ -72,7 +72,7 @@ void show_rows(HWND window) {
     if (!data || !data->scan) return;
     const chronobel_state& state = *g_state;
     for (const scan_row& row : data->scan->take_rows()) add_row(data->list, state, row);
-    if (data->scan->finished() || !data->scan->running()) SetWindowTextA(window, state.ui_text(179));
+    if (data->scan->finished() || !data->scan->running()) SetWindowTextA(window, state.ui_text(text_id::scan_finished));
 }
 
 // The scan ends before the window does: nothing is left running.

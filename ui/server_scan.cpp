@@ -271,10 +271,10 @@ std::vector<scan_target> scan_targets_from_list(chronobel_state& state) {
 std::string scan_cell_text(const chronobel_state& state, const scan_measure& measure) {
     switch (measure.outcome) {
         case scan_outcome::answered: return std::to_string(measure.ms);
-        case scan_outcome::timed_out: return state.ui_text(86);
+        case scan_outcome::timed_out: return state.ui_text(text_id::time_out);
         case scan_outcome::failed: break;
     }
-    return state.ui_text(21);
+    return state.ui_text(text_id::error);
 }
 
 }  // namespace orvane

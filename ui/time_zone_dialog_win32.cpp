@@ -5,7 +5,7 @@
 #include "sys/timezone.h"
 #include "ui/readme.h"
 #include "ui/text_table.h"
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 #include "ui/time_zone_text.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"
@@ -13,18 +13,22 @@
 namespace orvane {
 namespace {
 
-constexpr int ui_title = 3;
-constexpr int ui_standard_phase = 192;
-constexpr int ui_daylight_phase = 193;
-constexpr int ui_none = 103;
-constexpr int ui_lock_tooltip = 227;
-
 constexpr ui_text_pair labels[] = {
-    {26, IDC_ZONE_NAME_LABEL},     {27, IDC_ZONE_PHASE_LABEL},    {29, IDC_ZONE_BIAS_LABEL},
-    {24, IDC_STANDARD_GROUP},      {26, IDC_STANDARD_NAME_LABEL}, {28, IDC_STANDARD_DATE_LABEL},
-    {29, IDC_STANDARD_BIAS_LABEL}, {25, IDC_DAYLIGHT_GROUP},      {26, IDC_DAYLIGHT_NAME_LABEL},
-    {28, IDC_DAYLIGHT_DATE_LABEL}, {29, IDC_DAYLIGHT_BIAS_LABEL}, {22, IDC_LOCK_ZONE},
-    {23, IDC_ZONE_HELP_BUTTON},    {17, IDC_ZONE_OK_BUTTON},      {end_of_text_table, 0},
+    {text_id::name, IDC_ZONE_NAME_LABEL},
+    {text_id::current_phase, IDC_ZONE_PHASE_LABEL},
+    {text_id::bias, IDC_ZONE_BIAS_LABEL},
+    {text_id::standard, IDC_STANDARD_GROUP},
+    {text_id::name, IDC_STANDARD_NAME_LABEL},
+    {text_id::date, IDC_STANDARD_DATE_LABEL},
+    {text_id::bias, IDC_STANDARD_BIAS_LABEL},
+    {text_id::daylight, IDC_DAYLIGHT_GROUP},
+    {text_id::name, IDC_DAYLIGHT_NAME_LABEL},
+    {text_id::date, IDC_DAYLIGHT_DATE_LABEL},
+    {text_id::bias, IDC_DAYLIGHT_BIAS_LABEL},
+    {text_id::lock_this_time_zone, IDC_LOCK_ZONE},
+    {text_id::help, IDC_ZONE_HELP_BUTTON},
+    {text_id::ok, IDC_ZONE_OK_BUTTON},
+    {end_of_text_table, 0},
 };
 
 // The three texts of one period: standard or daylight time.
@@ -47,19 +51,20 @@ void set_wide_text(HWND dialog, int control, std::u16string_view text) {
 // A period that never begins (no transition) has "None" for its date and its bias.
 void show_period(const chronobel_state& state, HWND dialog, const period_controls& controls,
                  std::u16string_view name, system_time begins, std::int32_t bias) {
-    const char* none = state.ui_text(ui_none);
+    const char* none = state.ui_text(text_id::none);
     set_wide_text(dialog, controls.name, name);
     set_control_text(dialog, controls.date, format_transition_date(begins, none));
     set_control_text(dialog, controls.bias, has_transition(begins) ? format_signed(bias) : none);
 }
 
 void fill(HWND dialog, const chronobel_state& state) {
-    SetWindowTextA(dialog, state.ui_text(ui_title));
+    SetWindowTextA(dialog, state.ui_text(text_id::time_zone));
     apply_captions(state, dialog, labels);
     set_wide_text(dialog, IDC_ZONE_DISPLAY_NAME, time_zone_display_name_text());
     const std::int32_t phase = time_zone_phase.load();
     if (phase == 0 || phase == 1)
-        set_control_ui_text(state, dialog, IDC_ZONE_PHASE, phase == 1 ? ui_daylight_phase : ui_standard_phase);
+        set_control_ui_text(state, dialog, IDC_ZONE_PHASE,
+                            phase == 1 ? text_id::daylight_phase : text_id::standard_phase);
 
     const time_zone_information zone = state.settings.locked_time_zone;
     // A zone east of UTC shows a positive number; a damaged record's most
@@ -71,7 +76,7 @@ void fill(HWND dialog, const chronobel_state& state) {
                 zone.daylight_bias);
 
     set_checked(dialog, IDC_LOCK_ZONE, state.settings.time_zone_locked != 0);
-    add_tooltip(IDC_LOCK_ZONE, state.ui_text(ui_lock_tooltip), state, dialog);
+    add_tooltip(IDC_LOCK_ZONE, state.ui_text(text_id::keep_time_zone), state, dialog);
 }
 
 // Only OK ends the dialog: Escape's command (IDCANCEL) is not handled.

@@ -1,6 +1,6 @@
 #include "ui/tray_tip.h"
-#include "ui/countdown.h"
-#include "ui/server_state_text.h"
+#include "engine/countdown.h"
+#include "engine/server_state_text.h"
 
 namespace orvane {
 

@@ -32,6 +32,7 @@ struct failover_fixture : operation_fixture {
         state->engine.sntp_port = port;
         state->engine.time_port = port;
         state->settings.sync_timeout_s = 5;
+        state->engine.first_index = endless_round;  // as start_operation sets it
     }
     // Runs the query now prepared and waits until it has failed.
     void run_to_failure() {
@@ -72,7 +73,29 @@ TEST_F(failover_fixture, AutoTriesEachServerOverSntpThenTimeRoundTheList) {
     handle_failed_query(*state);
 }
 
-TEST_F(failover_fixture, SntpAloneAsksEachServerTwice) {
+TEST(failover_plan, AutoTakesTimeAfterSntpThenTheNextServerOnceRound) {
+    // A list of three, begun at position 1.
+    failover_position at{protocol_auto, protocol_sntp, 1, 1, 3};
+    std::vector<std::pair<int, int>> attempts{{1, protocol_sntp}};
+    for (next_attempt next = plan_next_attempt(at); !next.done; next = plan_next_attempt(at)) {
+        EXPECT_EQ(next.next_server, next.server_index != at.server_index);
+        at.server_index = next.server_index;
+        at.auto_protocol = next.auto_protocol;
+        attempts.emplace_back(at.server_index, at.auto_protocol);
+        ASSERT_LT(attempts.size(), 10u);
+    }
+    EXPECT_EQ(attempts, (std::vector<std::pair<int, int>>{{1, protocol_sntp}, {1, protocol_time}, {2, protocol_sntp},
+                                                          {2, protocol_time}, {0, protocol_sntp}, {0, protocol_time}}));
+    // One protocol chosen: each server once. A single address, or no list, ends at once.
+    EXPECT_EQ(plan_next_attempt({protocol_time, protocol_sntp, 2, 0, 3}).server_index, 0);
+    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 2, 0, 3}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 0, 0, 1}).done);
+    EXPECT_FALSE(plan_next_attempt({protocol_auto, protocol_sntp, 0, 0, 1}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_auto, protocol_time, 0, 0, 1}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_time, protocol_sntp, 0, 0, 0}).done);
+}
+
+TEST_F(failover_fixture, SntpAloneAsksEachServerOnce) {
     write_list({"127.0.0.1", "127.0.0.2"});
     query_engine& e = state->engine;
     e.protocol = protocol_sntp;
@@ -82,14 +105,13 @@ TEST_F(failover_fixture, SntpAloneAsksEachServerTwice) {
     ASSERT_EQ(prepare_query(e), 0);
     start_query_thread(*state);
     std::vector<std::string> attempts{attempt()};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 2; ++i) {
         run_to_failure();
         ASSERT_TRUE(handle_failed_query(*state));
         attempts.push_back(attempt());
     }
     run_to_failure();
-    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.1 SNTP", "127.0.0.2 SNTP",
-                                                  "127.0.0.2 SNTP"}));
+    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.2 SNTP", "127.0.0.1 SNTP"}));
     handle_failed_query(*state);
 }
 

@@ -7,7 +7,7 @@
 #include "support/temp_dir.h"
 #include "support/test_zone.h"
 #include "support/test_clock.h"
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 #include "ui/time_zone_text.h"
 
 using namespace orvane;

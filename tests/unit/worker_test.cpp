@@ -12,7 +12,7 @@
 #include "sys/clock.h"
 #include "support/test_clock.h"
 #include "sys/threads.h"
-#include "ui/countdown.h"
+#include "engine/countdown.h"
 
 using namespace orvane;
 using namespace orvane::testing;

@@ -139,12 +139,14 @@ TEST_F(MainViewWindow, BackgroundWritesNeverWaitAndTheWindowAppliesTheLatestOnce
 }
 
 TEST_F(MainViewWindow, CaptionsComeFromTheTableAndEachControlKeepsOneTooltip) {
-    constexpr ui_text_pair captions[] = {{0, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
+    constexpr ui_text_pair captions[] = {
+        {text_id::check, IDC_CHECK_BUTTON}, {text_id::correct, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
     apply_captions(state, window, captions);
     EXPECT_EQ(text_of(IDC_CHECK_BUTTON), "Check it");
     EXPECT_EQ(text_of(IDC_CORRECT_BUTTON), "Correct it");
 
-    constexpr ui_text_pair tips[] = {{123, IDC_CHECK_BUTTON}, {1, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
+    constexpr ui_text_pair tips[] = {
+        {text_id::check_dont_change, IDC_CHECK_BUTTON}, {text_id::correct, IDC_CORRECT_BUTTON}, {end_of_text_table, 0}};
     add_tooltips(state, window, tips);
     EXPECT_EQ(tool_count(), 2);
     EXPECT_EQ(tooltip_of(IDC_CHECK_BUTTON), "first tip");

@@ -9,7 +9,7 @@
 #include "support/win32_temp_dir.h"
 #include "sys/files.h"
 #include "sys/timezone.h"
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 
 using namespace orvane;
 using orvane::testing::recording_view;

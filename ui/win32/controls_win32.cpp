@@ -7,7 +7,7 @@ void set_control_text(HWND dialog, int control, std::string_view text) {
     SetDlgItemTextA(dialog, control, std::string(text).c_str());
 }
 
-void set_control_ui_text(const chronobel_state& state, HWND dialog, int control, int ui_string) {
+void set_control_ui_text(const chronobel_state& state, HWND dialog, int control, text_id ui_string) {
     SetDlgItemTextA(dialog, control, state.ui_text(ui_string));
 }
 

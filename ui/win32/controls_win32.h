@@ -11,7 +11,7 @@ namespace orvane {
 // Control `control` of `dialog` shows `text` (8-bit, as the UI strings are).
 void set_control_text(HWND dialog, int control, std::string_view text);
 // The same with UI string `ui_string`.
-void set_control_ui_text(const chronobel_state& state, HWND dialog, int control, int ui_string);
+void set_control_ui_text(const chronobel_state& state, HWND dialog, int control, text_id ui_string);
 // One caption per pair of `table`, up to the end marker.
 void apply_captions(const chronobel_state& state, HWND dialog, const ui_text_pair* table);
 

@@ -13,5 +13,7 @@ std::string format_countdown(chronobel_state& state);
 std::string format_countdown(chronobel_state& state, std::uint64_t now);
 // The same for a given number of milliseconds left.
 std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck);
+// The milliseconds from `now` until due_start_tick + due_period_ms.
+std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now);
 
 }  // namespace orvane

@@ -1,6 +1,6 @@
-#include "ui/countdown.h"
+#include "engine/countdown.h"
+#include "core/auto_period.h"
 #include "sys/clock.h"
-#include "ui/auto_timer.h"
 
 namespace orvane {
 
@@ -9,31 +9,35 @@ std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, b
     const std::int64_t days = left_ms / 86'400'000;
     std::string text;
     int parts = 0;
-    auto append = [&](std::int64_t value, int unit_text) {
+    auto append = [&](std::int64_t value, text_id unit_text) {
         if (parts > 0) text += ", ";
         text += std::to_string(value);
         text += state.ui_text(unit_text);
         ++parts;
     };
     if (days > 0) {
-        append(days, 184);
+        append(days, text_id::days_short);
         seconds -= days * 86'400;
     }
     const std::int64_t hours = seconds / 3600;
     if (hours > 0) {
-        append(hours, 185);
+        append(hours, text_id::hours_short);
         seconds -= hours * 3600;
     }
     if (parts < 2) {
         const std::int64_t minutes = seconds / 60;
         if (minutes > 0) {
-            append(minutes, 186);
+            append(minutes, text_id::minutes_short);
             seconds -= minutes * 60;
         }
-        if (parts < 2) append(seconds, 187);
+        if (parts < 2) append(seconds, text_id::seconds_short);
     }
-    text += state.ui_text(autocheck ? 101 : 100);
+    text += state.ui_text(autocheck ? text_id::until_autocheck : text_id::until_autosync);
     return text;
+}
+
+std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now) {
+    return time_left_ms(state.due_start_tick, state.due_period_ms, now);
 }
 
 std::string format_countdown(chronobel_state& state, std::uint64_t now) {

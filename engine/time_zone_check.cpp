@@ -1,4 +1,4 @@
-#include "ui/time_zone_check.h"
+#include "engine/time_zone_check.h"
 #include <cstdio>
 #include <mutex>
 #include "engine/log.h"
@@ -47,7 +47,8 @@ bool enforce_lock(chronobel_state& state) {
     switch (written.result) {
         case zone_written:
             broadcast_time_zone_change();
-            if (logging(state, state.settings.log_syncs)) write_log_line(state, state.ui_text(173), "");
+            if (logging(state, state.settings.log_syncs))
+                write_log_line(state, state.ui_text(text_id::time_zone_restored), "");
             return true;
         case zone_write_failed:
             if (logging(state, state.settings.log_errors)) {

@@ -1,0 +1,33 @@
+// What an operation tries after a failed attempt: one rule for the worker's
+// automatic failover and the command line's quick sync. Under Auto a server
+// is asked over SNTP, then over TIME; then comes the next server of the list,
+// until the list has been gone round once.
+#pragma once
+#include <cstdint>
+
+namespace orvane {
+
+// Where an operation stands when an attempt has failed.
+struct failover_position {
+    std::int32_t protocol;       // the setting (protocol_choice)
+    std::int32_t auto_protocol;  // under Auto, the protocol whose turn it was
+    std::int32_t server_index;   // the list position just asked (0 for a single address)
+    std::int32_t first_index;    // the list position the operation began with
+    std::int32_t list_size;      // entries of the list (1 for a single address)
+};
+
+// The round of a failover that goes on until it is stopped from outside
+// (as first_index: no position is ever equal to it).
+constexpr std::int32_t endless_round = -1;
+
+// The attempt to make next, or `done` when none is left.
+struct next_attempt {
+    bool done = true;
+    bool next_server = false;  // a new list position (else the same server again)
+    std::int32_t server_index = 0;
+    std::int32_t auto_protocol = 0;
+};
+
+next_attempt plan_next_attempt(const failover_position& at);
+
+}  // namespace orvane
