@@ -8,7 +8,6 @@ namespace orvane {
 namespace {
 
 const wchar_t settings_file_name[] = L"dSync.dat";
-const wchar_t settings_temp_name[] = L"dSync.new";
 
 // Copies a text into a fixed field, always leaving a terminating zero.
 void copy_bounded(char (&field)[32], const std::string& text) {
@@ -97,20 +96,11 @@ void make_settings_safe(chronobel_state& state) {
 
 bool save_settings(chronobel_state& state, const std::wstring& directory) {
     refresh_record_from_engine(state);
-    // The whole file goes to a new file beside the old one first, so that a
-    // save cut short (a crash, a full disk) leaves the old settings whole.
-    const std::wstring target = join_path(directory, settings_file_name);
-    const std::wstring temporary = join_path(directory, settings_temp_name);
     unsigned char bytes[settings_file_size];
     std::memcpy(bytes, settings_magic, sizeof settings_magic);
     std::memcpy(bytes + sizeof settings_magic, &state.settings, sizeof state.settings);
-    sys_file file = create_always(temporary);
-    if (!file.is_open()) return false;
-    const bool written = file.write(bytes, sizeof bytes) == sizeof bytes && file.flush();
-    file.close();
-    if (written && replace_file(temporary, target)) return true;
-    delete_file(temporary);
-    return false;
+    // Whole or not at all: a save cut short leaves the old settings whole.
+    return write_file_replacing(join_path(directory, settings_file_name), bytes, sizeof bytes);
 }
 
 void load_settings(chronobel_state& state) {

@@ -11,6 +11,27 @@ sys_file& sys_file::operator=(sys_file&& other) noexcept {
     return *this;
 }
 
+std::wstring temporary_name_for(const std::wstring& path) {
+    constexpr wchar_t temporary_extension[] = L".new";
+    const std::size_t name_start = path.find_last_of(L"/\\") + 1;  // 0 without a folder
+    const std::size_t dot = path.rfind(L'.');
+    const bool has_extension = dot != std::wstring::npos && dot >= name_start;
+    std::wstring temporary = path.substr(0, has_extension ? dot : path.size()) + temporary_extension;
+    // A file that already ends in ".new" gets a name of its own.
+    return temporary == path ? path + temporary_extension : temporary;
+}
+
+bool write_file_replacing(const std::wstring& path, const void* bytes, std::size_t size) {
+    const std::wstring temporary = temporary_name_for(path);
+    sys_file file = create_always(temporary);
+    if (!file.is_open()) return false;  // what holds the name is not ours to delete
+    const bool written = file.write(bytes, size) == size && file.flush();
+    file.close();
+    if (written && replace_file(temporary, path)) return true;
+    delete_file(temporary);
+    return false;
+}
+
 std::string narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t wc : text) {

@@ -56,6 +56,14 @@ bool create_directory(const std::wstring& path);
 // is on the disk.
 bool replace_file(const std::wstring& from, const std::wstring& to);
 bool delete_file(const std::wstring& path);
+// The name a whole-file write uses beside `path` until it is complete: the
+// extension replaced by ".new" ("dSync.dat" -> "dSync.new").
+std::wstring temporary_name_for(const std::wstring& path);
+// Writes `size` bytes as the whole new content of `path`: into the temporary
+// name first, flushed, then moved over `path` in one step, so that a write
+// cut short (a full disk, a crash) never leaves a partial `path`. False when
+// anything failed; `path` is then as it was and no temporary file is left.
+bool write_file_replacing(const std::wstring& path, const void* bytes, std::size_t size);
 // Size in bytes, or -1 when the file cannot be examined.
 std::int64_t file_size(const std::wstring& path);
 
