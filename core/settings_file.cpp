@@ -27,10 +27,12 @@ void refresh_record_from_engine(chronobel_state& state) {
     copy_bounded(s.saved_manual_b, e.manual_b);
     s.saved_date_range_enabled = e.date_range_enabled;
     s.saved_date_range_auto_reset = e.date_range_auto_reset;
-    s.saved_date_before[0] = low_word(e.date_before);
-    s.saved_date_before[1] = high_word(e.date_before);
-    s.saved_date_after[0] = low_word(e.date_after);
-    s.saved_date_after[1] = high_word(e.date_after);
+    // Each bound read once, whole: a query may widen it meanwhile.
+    const filetime before = e.date_before, after = e.date_after;
+    s.saved_date_before[0] = low_word(before);
+    s.saved_date_before[1] = high_word(before);
+    s.saved_date_after[0] = low_word(after);
+    s.saved_date_after[1] = high_word(after);
 }
 
 void copy_record_to_engine(chronobel_state& state) {
@@ -91,7 +93,8 @@ void make_settings_safe(chronobel_state& state) {
         as_flag(*flag);
     // A zero bound or a range that ends before it begins was never chosen
     // on the options page: the default range instead.
-    if (e.date_after == 0 || e.date_before == 0 || e.date_before < e.date_after) set_default_date_range(e);
+    const filetime after = e.date_after, before = e.date_before;
+    if (after == 0 || before == 0 || before < after) set_default_date_range(e);
 }
 
 bool save_settings(chronobel_state& state, const std::wstring& directory) {

@@ -47,7 +47,8 @@ int refresh_server_list(chronobel_state& state, server_list_view* view) {
         server_list_unusable.store(0);
     } else {
         server_list_unusable.store(1);
-        if (state.engine.server_source == source_list) state.engine.server_source = source_manual_a;
+        if (state.engine.server_source == source_list)
+            change_query_inputs(state.engine, [](query_engine& e) { e.server_source = source_manual_a; });
     }
     if (view) view->select(state.engine.server_index);
     return result;
