@@ -50,8 +50,12 @@ public:
     void post_command(int) override {}
 };
 
+// The exit code of /o when the settings could not be saved.
+constexpr int settings_not_saved = 1;
+
 // /o: prints the settings, or applies every name=value and saves them. One
-// bad assignment changes nothing at all.
+// bad assignment changes nothing at all; a save that fails leaves the old
+// file as it was and says so.
 int settings_command(chronobel_state& state, int count, char** assignments) {
     if (count == 0) {
         for (const std::string& line : settings_as_text(state)) std::printf("%s\n", line.c_str());
@@ -63,7 +67,11 @@ int settings_command(chronobel_state& state, int count, char** assignments) {
             return 2;
         }
     }
-    save_settings(state, state.data_dir());
+    if (!save_settings(state, state.data_dir())) {
+        std::fprintf(stderr, "chronobel: the settings could not be saved in %s; nothing was changed\n",
+                     narrow(state.data_dir()).c_str());
+        return settings_not_saved;
+    }
     return 0;
 }
 

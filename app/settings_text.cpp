@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cctype>
 #include <cerrno>
+#include <atomic>
 #include "sys/time_types.h"
 
 namespace orvane {
@@ -17,7 +18,7 @@ struct setting_entry {
     std::int32_t* (*number)(chronobel_state&);
     std::uint8_t* (*flag)(chronobel_state&);
     std::string* (*text)(chronobel_state&);
-    filetime* (*date)(chronobel_state&);
+    std::atomic<filetime>* (*date)(chronobel_state&);
 };
 
 #define NUMBER(field, lo, hi) \

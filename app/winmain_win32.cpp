@@ -42,10 +42,6 @@ void init_instance(chronobel_state& state, HINSTANCE instance) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_INTERNET_CLASSES};
     static_assert((ICC_DATE_CLASSES | ICC_INTERNET_CLASSES) == 0x900);
     InitCommonControlsEx(&controls);
-    // One tooltip window carries every tooltip of the program.
-    state.tooltip_window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance,
-                                           nullptr);
     state.small_icon = load_program_icon(instance, 16);
     state.large_icon = load_program_icon(instance, 32);
 }

@@ -33,7 +33,9 @@ enum protocol_choice : int { protocol_time = 0, protocol_sntp = 1, protocol_auto
 enum server_source_choice : int { source_list = 0, source_manual_a = 1, source_manual_b = 2 };
 
 struct query_engine {
-    std::mutex query_mutex;    // guards the start and the end of a query
+    // Guards the start and the end of a query, and the query's inputs that
+    // other threads change (see change_query_inputs).
+    std::mutex query_mutex;
     std::mutex winsock_mutex;  // guards winsock_users
     std::atomic<std::uint8_t> in_progress{0};
     std::atomic<std::uint8_t> busy{0};
@@ -57,8 +59,11 @@ struct query_engine {
     std::uint32_t server_seconds = 0;  // seconds since 1900 of the reply (mod 2^32)
     std::uint32_t reply_tick = 0;
     std::int32_t response_ms = 0;
-    filetime date_after = 0;
-    filetime date_before = 0;
+    // The accepted date range. Atomic: on 32-bit x86 a plain 64-bit value is
+    // read and written in two halves, and the options page and the settings
+    // read the bounds while a query widens them.
+    std::atomic<filetime> date_after{0};
+    std::atomic<filetime> date_before{0};
     std::string server_address_text;
     std::string server_name;
     std::string manual_a;
@@ -94,6 +99,19 @@ struct query_engine {
     // goes round the list from there (engine/failover_plan.h).
     std::int32_t first_index = 0;
 };
+
+static_assert(std::atomic<filetime>::is_always_lock_free);
+
+// Changes what a starting query copies from the engine (the server source
+// and index, the protocol, Manual A and B, the date range) under
+// query_mutex, under which the query copies it: the query takes either the
+// old values or the new ones, never a mix or a text half written. Threads
+// other than the one that runs the operation change them only this way.
+template <typename Change>
+void change_query_inputs(query_engine& engine, Change&& change) {
+    std::lock_guard<std::mutex> lock(engine.query_mutex);
+    change(engine);
+}
 
 // The protocol a query uses: the chosen one, or under Auto the one whose turn it is.
 inline std::int32_t effective_protocol(const query_engine& engine) {

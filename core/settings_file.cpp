@@ -8,7 +8,6 @@ namespace orvane {
 namespace {
 
 const wchar_t settings_file_name[] = L"dSync.dat";
-const wchar_t settings_temp_name[] = L"dSync.new";
 
 // Copies a text into a fixed field, always leaving a terminating zero.
 void copy_bounded(char (&field)[32], const std::string& text) {
@@ -28,10 +27,12 @@ void refresh_record_from_engine(chronobel_state& state) {
     copy_bounded(s.saved_manual_b, e.manual_b);
     s.saved_date_range_enabled = e.date_range_enabled;
     s.saved_date_range_auto_reset = e.date_range_auto_reset;
-    s.saved_date_before[0] = low_word(e.date_before);
-    s.saved_date_before[1] = high_word(e.date_before);
-    s.saved_date_after[0] = low_word(e.date_after);
-    s.saved_date_after[1] = high_word(e.date_after);
+    // Each bound read once, whole: a query may widen it meanwhile.
+    const filetime before = e.date_before, after = e.date_after;
+    s.saved_date_before[0] = low_word(before);
+    s.saved_date_before[1] = high_word(before);
+    s.saved_date_after[0] = low_word(after);
+    s.saved_date_after[1] = high_word(after);
 }
 
 void copy_record_to_engine(chronobel_state& state) {
@@ -92,25 +93,17 @@ void make_settings_safe(chronobel_state& state) {
         as_flag(*flag);
     // A zero bound or a range that ends before it begins was never chosen
     // on the options page: the default range instead.
-    if (e.date_after == 0 || e.date_before == 0 || e.date_before < e.date_after) set_default_date_range(e);
+    const filetime after = e.date_after, before = e.date_before;
+    if (after == 0 || before == 0 || before < after) set_default_date_range(e);
 }
 
 bool save_settings(chronobel_state& state, const std::wstring& directory) {
     refresh_record_from_engine(state);
-    // The whole file goes to a new file beside the old one first, so that a
-    // save cut short (a crash, a full disk) leaves the old settings whole.
-    const std::wstring target = join_path(directory, settings_file_name);
-    const std::wstring temporary = join_path(directory, settings_temp_name);
     unsigned char bytes[settings_file_size];
     std::memcpy(bytes, settings_magic, sizeof settings_magic);
     std::memcpy(bytes + sizeof settings_magic, &state.settings, sizeof state.settings);
-    sys_file file = create_always(temporary);
-    if (!file.is_open()) return false;
-    const bool written = file.write(bytes, sizeof bytes) == sizeof bytes && file.flush();
-    file.close();
-    if (written && replace_file(temporary, target)) return true;
-    delete_file(temporary);
-    return false;
+    // Whole or not at all: a save cut short leaves the old settings whole.
+    return write_file_replacing(join_path(directory, settings_file_name), bytes, sizeof bytes);
 }
 
 void load_settings(chronobel_state& state) {

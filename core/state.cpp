@@ -49,15 +49,9 @@ void set_default_date_range(query_engine& engine) {
 
 void apply_default_settings(chronobel_state& state) {
     settings_record& s = state.settings;
-    query_engine& e = state.engine;
-    // Two public time servers that answer both TIME and SNTP.
-    e.manual_a = "129.6.15.28";
-    e.manual_b = "132.163.97.1";
     s.on_windows_start = 0;
     s.offset_direction = 0;
     s.offset_amount = 0;
-    e.server_source = source_list;
-    e.server_index = 0;
     s.on_program_start = 0;
     s.default_server_only = 0;
     s.tray = 1;
@@ -66,13 +60,11 @@ void apply_default_settings(chronobel_state& state) {
     s.autosync_enabled = 1;
     s.time_server_enabled = 0;
     s.resident = 0;
-    e.date_range_enabled = 1;
     s.minor = 0;
     s.start_minimised = 0;
     s.sync_timeout_s = 15;
     s.autosync_count = 4;
     s.autosync_unit = 1;
-    e.protocol = protocol_auto;
     s.locked_time_zone = current_time_zone();
     s.time_zone_locked = 0;
     s.log_old_time = 0;
@@ -84,11 +76,22 @@ void apply_default_settings(chronobel_state& state) {
     s.log_response = 1;
     s.log_correction = 1;
     s.autocheck_enabled = 0;
-    e.date_range_auto_reset = 1;
     s.autocheck_count = 4;
     s.autocheck_unit = 1;
-    set_default_date_range(e);
     s.offset_multiplier = 1;
+    // The engine's part as one change: the options sheet resets while a
+    // query may be starting.
+    change_query_inputs(state.engine, [](query_engine& e) {
+        // Two public time servers that answer both TIME and SNTP.
+        e.manual_a = "129.6.15.28";
+        e.manual_b = "132.163.97.1";
+        e.server_source = source_list;
+        e.server_index = 0;
+        e.date_range_enabled = 1;
+        e.protocol = protocol_auto;
+        e.date_range_auto_reset = 1;
+        set_default_date_range(e);
+    });
 }
 
 }  // namespace orvane

@@ -56,7 +56,6 @@ public:
     std::wstring program_name;
     path_set program_path;
     path_set data_path;
-    void* tooltip_window = nullptr;
     void* small_icon = nullptr;
     void* large_icon = nullptr;
     query_engine engine;

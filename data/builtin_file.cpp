@@ -7,8 +7,9 @@ namespace orvane {
 bool write_builtin_file(int id, const std::wstring& path) {
     const std::string_view bytes = builtin_resource(id);
     if (bytes.empty()) return false;
-    sys_file file = create_always(path);
-    return file.is_open() && file.write(bytes.data(), bytes.size()) == bytes.size();
+    // Whole or not at all: a file cut short would never be written again,
+    // as an existing data file is kept.
+    return write_file_replacing(path, bytes.data(), bytes.size());
 }
 
 }  // namespace orvane

@@ -1,6 +1,5 @@
 #include "data/server_list.h"
 #include <cstdint>
-#include <mutex>
 #include "core/paths.h"
 #include "data/builtin_file.h"
 #include "data/server_list_parser.h"
@@ -8,6 +7,21 @@
 #include "sys/resources.h"
 
 namespace orvane {
+namespace {
+
+// Counts the entries, passing them on to the view it shows them in, if any.
+struct entry_counter final : server_list_view {
+    server_list_view* shown = nullptr;
+    int entries = 0;
+    void clear() override {}
+    void insert(int position, const std::string& entry) override {
+        ++entries;
+        if (shown) shown->insert(position, entry);
+    }
+    void select(int) override {}
+};
+
+}  // namespace
 
 int write_default_server_list(chronobel_state& state) {
     const std::wstring path = join_path(state.data_dir(), server_list_file_name);
@@ -55,43 +69,27 @@ int read_server_list(chronobel_state& state, server_list_view* view, unsigned n)
 }
 
 int count_server_list(chronobel_state& state) {
-    struct counting_view final : server_list_view {
-        int entries = 0;
-        void clear() override { entries = 0; }
-        void insert(int, const std::string&) override { ++entries; }
-        void select(int) override {}
-    } counter;
+    entry_counter counter;
     read_server_list(state, &counter, 0);
     return counter.entries;
 }
 
 int refresh_server_list(chronobel_state& state, server_list_view* view) {
-    // Passes the entries on and counts them.
-    struct counting_view final : server_list_view {
-        server_list_view* shown = nullptr;
-        int entries = 0;
-        void clear() override {}
-        void insert(int position, const std::string& entry) override {
-            ++entries;
-            if (shown) shown->insert(position, entry);
-        }
-        void select(int) override {}
-    } counted;
+    entry_counter counted;
     counted.shown = view;
     if (view) view->clear();
     const int result = read_server_list(state, &counted, 0);
     query_engine& e = state.engine;
-    {
-        std::lock_guard<std::mutex> lock(e.query_mutex);
+    change_query_inputs(e, [&](query_engine& locked) {
         if (result == list_ok) {
             server_list_unusable.store(0);
             // A list that got shorter: its first entry, as the next query takes it.
-            if (e.server_index >= counted.entries) e.server_index = 0;
+            if (locked.server_index >= counted.entries) locked.server_index = 0;
         } else {
             server_list_unusable.store(1);
-            if (e.server_source == source_list) e.server_source = source_manual_a;
+            if (locked.server_source == source_list) locked.server_source = source_manual_a;
         }
-    }
+    });
     if (view) view->select(e.server_index);
     return result;
 }

@@ -71,8 +71,8 @@ void copy_query_inputs(const query_engine& from, query_engine& to) {
     to.server_index = from.server_index;
     to.protocol = from.protocol;
     to.auto_protocol = from.auto_protocol;
-    to.date_after = from.date_after;
-    to.date_before = from.date_before;
+    to.date_after = from.date_after.load();
+    to.date_before = from.date_before.load();
     to.server_name = from.server_name;
     to.manual_a = from.manual_a;
     to.manual_b = from.manual_b;
@@ -97,8 +97,8 @@ void copy_query_results(const query_engine& from, const query_engine& before, qu
     to.servers_agreeing = from.servers_agreeing;
     to.servers_left_out = from.servers_left_out;
     publish_names(from, to);
-    if (from.date_after != before.date_after) to.date_after = from.date_after;
-    if (from.date_before != before.date_before) to.date_before = from.date_before;
+    if (from.date_after != before.date_after) to.date_after = from.date_after.load();
+    if (from.date_before != before.date_before) to.date_before = from.date_before.load();
 }
 
 bool clock_plausible(filetime now) {

@@ -208,7 +208,7 @@ int apply_result(chronobel_state& state, bool correct) {
     return 0;
 }
 
-void reset_date_range(chronobel_state& state) { set_default_date_range(state.engine); }
+void reset_date_range(chronobel_state& state) { change_query_inputs(state.engine, set_default_date_range); }
 
 void complete_operation(chronobel_state& state) {
     query_engine& e = state.engine;

@@ -61,9 +61,6 @@ INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPA
     switch (message) {
         case WM_COMMAND:
             return on_command(dialog, *state, LOWORD(wparam));
-        case WM_DESTROY:
-            remove_tooltip(IDC_OPEN_DIRS_BUTTON, *state, dialog);
-            return FALSE;
         default:
             return FALSE;
     }

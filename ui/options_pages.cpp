@@ -10,20 +10,18 @@ namespace orvane {
 namespace {
 
 // The check boxes that stand for one byte of the settings each. 1038
-// ("Server") is not among them: it starts and stops the servers.
+// ("Server") is not among them: it starts and stops the servers; nor are the
+// date range's, which the engine holds (apply_system_page).
 struct check_setting {
     int id;
     std::uint8_t* (*field)(chronobel_state&);
 };
 
 #define SETTING(id, field) {id, [](chronobel_state& s) { return &s.settings.field; }}
-#define ENGINE(id, field) {id, [](chronobel_state& s) { return &s.engine.field; }}
 const check_setting check_settings[] = {
     SETTING(IDC_DEFAULT_SERVER_ONLY, default_server_only),
     SETTING(IDC_AUTOSYNC_ENABLED, autosync_enabled),
     SETTING(IDC_AUTOCHECK_ENABLED, autocheck_enabled),
-    ENGINE(IDC_DATE_RANGE_ENABLED, date_range_enabled),
-    ENGINE(IDC_DATE_RANGE_AUTO_RESET, date_range_auto_reset),
     SETTING(IDC_NO_LOG, log_disabled),
     SETTING(IDC_LOG_SYNCS, log_syncs),
     SETTING(IDC_LOG_CHECKS, log_checks),
@@ -40,9 +38,9 @@ const check_setting check_settings[] = {
     SETTING(IDC_AVERAGE, average),
 };
 #undef SETTING
-#undef ENGINE
 
-// The lists that hold a choice of the settings, by position.
+// The lists that hold a choice of the settings, by position. The protocol's
+// is the engine's (apply_servers_page).
 struct list_setting {
     int id;
     std::int32_t* (*field)(chronobel_state&);
@@ -50,7 +48,6 @@ struct list_setting {
 
 #define SETTING(id, field) {id, [](chronobel_state& s) { return &s.settings.field; }}
 const list_setting list_settings[] = {
-    {IDC_PROTOCOL, [](chronobel_state& s) { return &s.engine.protocol; }},
     SETTING(IDC_AUTOSYNC_UNIT, autosync_unit),
     SETTING(IDC_ON_WINDOWS_START, on_windows_start),
     SETTING(IDC_ON_PROGRAM_START, on_program_start),
@@ -242,7 +239,10 @@ void load_options_page(options_session& session, option_page_view& page) {
         if (page.has(id)) page.set_number(id, static_cast<std::uint32_t>(value));
     for (const check_setting& c : check_settings)
         if (page.has(c.id)) page.set_checked(c.id, *c.field(state) != 0);
+    if (page.has(IDC_DATE_RANGE_ENABLED)) page.set_checked(IDC_DATE_RANGE_ENABLED, e.date_range_enabled != 0);
+    if (page.has(IDC_DATE_RANGE_AUTO_RESET)) page.set_checked(IDC_DATE_RANGE_AUTO_RESET, e.date_range_auto_reset != 0);
     if (page.has(IDC_TIME_SERVER)) page.set_checked(IDC_TIME_SERVER, s.time_server_enabled != 0);
+    if (page.has(IDC_PROTOCOL)) page.set_selection(IDC_PROTOCOL, e.protocol);
     for (const list_setting& l : list_settings)
         if (page.has(l.id)) page.set_selection(l.id, *l.field(state));
     show_date_ranges(session, page);
@@ -275,14 +275,18 @@ void apply_servers_page(options_session& session, option_page_view& page) {
             break;
         }
     }
-    e.server_source = source;
-    // Written only when changed: a running query may be reading them.
-    if (std::string a = page.address(IDC_MANUAL_A); a != e.manual_a) e.manual_a = a;
-    if (std::string b = page.address(IDC_MANUAL_B); b != e.manual_b) e.manual_b = b;
     store_flag(session.state.settings.default_server_only, page.checked(IDC_DEFAULT_SERVER_ONLY));
-    e.protocol = selected_or(page, IDC_PROTOCOL, e.protocol);
+    const std::string manual_a = page.address(IDC_MANUAL_A), manual_b = page.address(IDC_MANUAL_B);
+    const std::int32_t protocol = selected_or(page, IDC_PROTOCOL, e.protocol);
     // Nothing selected (an empty list): the index stays.
-    e.server_index = selected_or(page, IDC_SERVER_SELECT, e.server_index);
+    const std::int32_t index = selected_or(page, IDC_SERVER_SELECT, e.server_index);
+    change_query_inputs(e, [&](query_engine& inputs) {
+        inputs.server_source = source;
+        inputs.manual_a = manual_a;
+        inputs.manual_b = manual_b;
+        inputs.protocol = protocol;
+        inputs.server_index = index;
+    });
 }
 
 void apply_auto_page(options_session& session, option_page_view& page) {
@@ -321,11 +325,15 @@ void apply_system_page(options_session& session, option_page_view& page) {
     s.on_windows_start = selected_or(page, IDC_ON_WINDOWS_START, s.on_windows_start);
     s.on_program_start = selected_or(page, IDC_ON_PROGRAM_START, s.on_program_start);
     s.offset_amount = clamp_offset(page.number(IDC_OFFSET_AMOUNT));
-    store_flag(e.date_range_enabled, page.checked(IDC_DATE_RANGE_ENABLED));
-    store_flag(e.date_range_auto_reset, page.checked(IDC_DATE_RANGE_AUTO_RESET));
     s.sync_timeout_s = clamp_timeout(page.number(IDC_TIMEOUT));
-    e.date_after = page.date(IDC_DATE_AFTER);
-    e.date_before = page.date(IDC_DATE_BEFORE);
+    const bool range_on = page.checked(IDC_DATE_RANGE_ENABLED), auto_reset = page.checked(IDC_DATE_RANGE_AUTO_RESET);
+    const filetime after = page.date(IDC_DATE_AFTER), before = page.date(IDC_DATE_BEFORE);
+    change_query_inputs(e, [&](query_engine& inputs) {
+        store_flag(inputs.date_range_enabled, range_on);
+        store_flag(inputs.date_range_auto_reset, auto_reset);
+        inputs.date_after = after;
+        inputs.date_before = before;
+    });
 }
 
 void apply_misc_page(options_session& session, option_page_view& page) {

@@ -105,9 +105,6 @@ INT_PTR CALLBACK time_zone_dialog_proc(HWND dialog, UINT message, WPARAM wparam,
     switch (message) {
         case WM_COMMAND:
             return on_command(dialog, *state, LOWORD(wparam));
-        case WM_DESTROY:
-            remove_tooltip(IDC_LOCK_ZONE, *state, dialog);
-            return FALSE;
         default:
             return FALSE;
     }

@@ -45,6 +45,15 @@ for bad in sync_timeout_s=4 sync_timeout_s=100 nonsense=1 manual_b=1.2.3 tray=2 
   grep -q 'nothing was changed' "$work/err.txt" || fail "no clear message for $bad"
   cmp -s "$work/before.dat" "$work/prog/dSync.dat" || fail "settings file touched by $bad"
 done
+# A save that cannot be written (its temporary name is taken by a folder,
+# which stops root too): said on standard error, exit 1, the old file kept.
+mkdir "$work/prog/dSync.new"
+code=0
+run /o tray=0 2> "$work/err.txt" || code=$?
+[ "$code" = 1 ] || fail "a failed save exited $code"
+grep -q 'could not be saved' "$work/err.txt" || fail "no message for a failed save: $(cat "$work/err.txt")"
+cmp -s "$work/before.dat" "$work/prog/dSync.dat" || fail "a failed save touched the settings file"
+rmdir "$work/prog/dSync.new"
 
 # DefSet.txt beside the program moves the data to the user's config folder.
 touch "$work/prog/DefSet.txt"

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include "chronobel_version.h"
+#include "data/builtin_file.h"
+#include "support/temp_dir.h"
+#include "sys/files.h"
 #include "sys/resources.h"
 
 using namespace orvane;
@@ -46,4 +51,39 @@ TEST(BuiltinResources, TheDefaultTableHas250PlainLinesThatEachFitASlot) {
         start = end + 2;
     }
     EXPECT_EQ(lines, 250);
+}
+
+TEST(BuiltinResources, ADefaultFileIsWrittenWholeThroughATemporaryNameOrNotAtAll) {
+    EXPECT_EQ(temporary_name_for(L"/data/dSync.dat"), L"/data/dSync.new");
+    EXPECT_EQ(temporary_name_for(L"/da.ta/ServFile"), L"/da.ta/ServFile.new");
+    EXPECT_EQ(temporary_name_for(L"/data/x.new"), L"/data/x.new.new");
+    orvane::testing::temp_dir dir;
+    const std::string_view strings = builtin_resource(resource_ui_strings);
+
+    // The temporary name is taken (by a folder, which stops root too): no file.
+    ASSERT_TRUE(create_directory(dir.dir() + L"Strings.new"));
+    EXPECT_FALSE(write_builtin_file(resource_ui_strings, dir.dir() + L"Strings.txt"));
+    EXPECT_FALSE(dir.exists("Strings.txt"));
+    std::filesystem::remove(dir / "Strings.new");
+
+    // A write cut short (the file-size limit holds for root too): neither a
+    // partial file nor the temporary one is left.
+    {
+        rlimit old_limit{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+        rlimit short_limit = old_limit;
+        short_limit.rlim_cur = strings.size() / 2;
+        const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &short_limit), 0);
+        const bool written = write_builtin_file(resource_ui_strings, dir.dir() + L"Strings.txt");
+        setrlimit(RLIMIT_FSIZE, &old_limit);
+        std::signal(SIGXFSZ, old_handler);
+        EXPECT_FALSE(written);
+    }
+    EXPECT_FALSE(dir.exists("Strings.txt"));
+    EXPECT_FALSE(dir.exists("Strings.new"));
+
+    EXPECT_TRUE(write_builtin_file(resource_ui_strings, dir.dir() + L"Strings.txt"));
+    EXPECT_EQ(dir.read("Strings.txt"), strings);
+    EXPECT_FALSE(dir.exists("Strings.new"));
 }

@@ -1,15 +1,19 @@
 // The options pages without windows: each page as a table of control
 // values, the host as a list of what was asked of it.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 #include "core/paths.h"
 #include "data/server_list.h"
 #include "data/ui_strings.h"
+#include "engine/query.h"
 #include "resources/option_page_ids.h"
+#include "support/loopback_servers.h"
 #include "support/state_dirs.h"
 #include "ui/options_pages.h"
 
@@ -270,4 +274,55 @@ TEST_F(options_fixture, ServiceButtonsFollowTheStatusAndAskForElevationWithoutTh
     EXPECT_TRUE(options_page_command(session, system, IDC_SERVICE_RUN));
     EXPECT_EQ(host.log, (log_t{"relaunch"}));
     EXPECT_FALSE(system.timer_started);
+}
+
+TEST_F(options_fixture, PagesWrittenBackWhileQueriesStartGiveEachQueryTheWholeChoice) {
+    // The sheet writes its Servers and System pages back again and again
+    // while queries start and end. Each query must take the page's choice
+    // whole: Manual A, TIME, and a range from 2030 to 2040 that refuses the
+    // server's 2024 and is widened by the query. Under ThreadSanitizer
+    // (tsan.unit_tests) any field written without the query's lock shows.
+    constexpr std::uint32_t march_2024 = 3'918'240'000u;
+    constexpr int queries = 20;
+    constexpr int most_rounds = 1'000'000;  // the sheet's loop ends with the queries anyway
+    orvane::testing::time_responder server(orvane::testing::time_reply_bytes(march_2024));
+    state.worker_event = create_manual_event();
+    state.engine.time_port = server.port();
+    auto new_year = [](std::uint16_t year) {
+        filetime t = 0;
+        system_time_to_filetime(system_time{year, 1, 0, 1, 0, 0, 0, 0}, t);
+        return t;
+    };
+    table_page servers = shown(option_page::servers), system = shown(option_page::system);
+    servers.checks = {{IDC_MANUAL_A_RADIO, true}};
+    servers.addresses[IDC_MANUAL_A] = "127.0.0.1";
+    servers.selections[IDC_PROTOCOL] = protocol_time;
+    system.checks[IDC_DATE_RANGE_ENABLED] = system.checks[IDC_DATE_RANGE_AUTO_RESET] = true;
+    system.dates[IDC_DATE_AFTER] = new_year(2030);
+    system.dates[IDC_DATE_BEFORE] = new_year(2040);
+    apply_servers_page(session, servers);
+    apply_system_page(session, system);
+
+    std::atomic<bool> queries_done{false};
+    std::thread sheet([&] {
+        table_page shown_again(option_page::system);  // reads back the bounds a query widens
+        for (int round = 0; round < most_rounds && !queries_done.load(); ++round) {
+            servers.addresses[IDC_MANUAL_B] = round % 2 ? "10.0.0.1" : "10.0.0.222";
+            apply_servers_page(session, servers);
+            apply_system_page(session, system);
+            load_options_page(session, shown_again);
+        }
+    });
+    int refused = 0;
+    for (int i = 0; i < queries; ++i) {
+        if (prepare_query(state.engine) != query_ok) break;
+        run_query(state);
+        refused += state.engine.failed.load() && state.engine.result_code.load() == query_ok;
+        finish_query(state.engine);
+    }
+    queries_done = true;
+    sheet.join();
+    EXPECT_EQ(refused, queries);
+    EXPECT_EQ(server.connections(), queries);
+    EXPECT_EQ(state.engine.manual_a, "127.0.0.1");
 }

@@ -201,8 +201,8 @@ TEST_F(settings_fixture, ADamagedDateRangeLoadsAsTheDefaultRange) {
             std::memcpy(r.saved_date_before, c.before, 8);
         });
         load_settings(state);
-        EXPECT_EQ(state.engine.date_after, c.kept ? make_filetime(c.after[1], c.after[0]) : defaults.date_after) << c.what;
-        EXPECT_EQ(state.engine.date_before, c.kept ? make_filetime(c.before[1], c.before[0]) : defaults.date_before)
+        EXPECT_EQ(state.engine.date_after, c.kept ? make_filetime(c.after[1], c.after[0]) : defaults.date_after.load()) << c.what;
+        EXPECT_EQ(state.engine.date_before, c.kept ? make_filetime(c.before[1], c.before[0]) : defaults.date_before.load())
             << c.what;
     }
 }

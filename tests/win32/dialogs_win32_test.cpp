@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 #include "core/paths.h"
+#include "data/server_list.h"
 #include "data/ui_strings.h"
 #include "resources/resource_ids.h"
 #include "support/test_zone.h"
@@ -19,7 +20,9 @@
 #include "sys/files.h"
 #include "sys/timezone.h"
 #include "ui/about_dialog_win32.h"
+#include "ui/options_sheet_win32.h"
 #include "ui/time_zone_dialog_win32.h"
+#include "ui/win32/tooltips_win32.h"
 
 using namespace orvane;
 using namespace std::chrono_literals;
@@ -27,26 +30,33 @@ using orvane::testing::win32_temp_dir;
 
 namespace {
 
-// A dialog shown by `show` on its own thread, with the tooltip window on
-// that thread too, as the program has it.
+BOOL CALLBACK pick_dialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+// The visible dialog of `thread`, or null.
+HWND visible_dialog(DWORD thread) {
+    HWND found = nullptr;
+    EnumThreadWindows(thread, pick_dialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A dialog shown by `show` on its own thread, as the window thread shows it.
 class shown_dialog {
 public:
     using show_fn = int (*)(HWND, chronobel_state&);
     shown_dialog(show_fn show, chronobel_state& state) {
         result_ = std::async(std::launch::async, [this, show, &state] {
-            HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                        GetModuleHandleW(nullptr), nullptr);
-            state.tooltip_window = tips_ = tips;
             thread_id_ = GetCurrentThreadId();
-            const int result = show(nullptr, state);
-            DestroyWindow(tips);
-            return result;
+            return show(nullptr, state);
         });
         // Wine under emulation may take long to show a first window.
         for (int waited = 0; waited < 600 && !window_; ++waited) {
             if (result_.wait_for(100ms) == std::future_status::ready) break;
-            if (thread_id_) EnumThreadWindows(thread_id_, pick_dialog, reinterpret_cast<LPARAM>(&window_));
+            if (thread_id_) window_ = visible_dialog(thread_id_);
         }
     }
     ~shown_dialog() {
@@ -70,7 +80,7 @@ public:
         tool.hwnd = GetDlgItem(window_, control);
         tool.uId = reinterpret_cast<UINT_PTR>(tool.hwnd);
         tool.lpszText = text;
-        SendMessageA(tips_, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        SendMessageA(tooltip_window_of(window_), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
         return text;
     }
     void click(int control) const { SendMessageW(GetDlgItem(window_, control), BM_CLICK, 0, 0); }
@@ -86,13 +96,6 @@ public:
     }
 
 private:
-    static BOOL CALLBACK pick_dialog(HWND window, LPARAM found) {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
     static BOOL CALLBACK count_visible(HWND window, LPARAM count) {
         if (IsWindowVisible(window)) ++*reinterpret_cast<int*>(count);
         return TRUE;
@@ -100,7 +103,6 @@ private:
 
     std::future<int> result_;
     std::atomic<DWORD> thread_id_{0};
-    std::atomic<HWND> tips_{nullptr};
     HWND window_ = nullptr;
 };
 
@@ -165,6 +167,32 @@ private:
     std::wstring log_;
     HKEY classes_key_ = nullptr;
 };
+
+// The tooltip windows that belong to windows of `thread` (not those that
+// common controls make for themselves).
+BOOL CALLBACK count_own_tooltips(HWND window, LPARAM count) {
+    if (tooltip_window_of(GetWindow(window, GW_OWNER)) == window) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+int own_tooltip_windows(DWORD thread) {
+    int count = 0;
+    EnumThreadWindows(thread, count_own_tooltips, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+int tool_count(HWND tips) { return static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0)); }
+
+// Waits (at most 60 s: Wine under emulation may take long to show a
+// window), handling the messages of this thread's windows meanwhile.
+template <typename Ready>
+bool within_a_minute(Ready ready) {
+    for (int waited = 0; waited < 600 && !ready(); ++waited) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    return ready();
+}
 
 std::string narrow_name(const wchar_t* name) { return zone_name_text(reinterpret_cast<const char16_t*>(name)); }
 
@@ -293,4 +321,64 @@ TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
 
     dialog.click(IDC_ABOUT_CLOSE_BUTTON);
     ASSERT_TRUE(dialog.ended_within(30s));
+}
+
+TEST_F(DialogsOnWine, TheOptionsSheetsTooltipsBelongToItAndCloseWithIt) {
+    // The sheet opened and closed again and again, on one thread, from a
+    // window with a tooltip of its own, as the main window opens it.
+    constexpr int openings = 3;
+    write_default_server_list(state);
+    state.exe_name = L"ChronobelTest.exe";  // the start-up entry that the save clears is the test's own
+    std::atomic<HWND> main{nullptr};
+    std::atomic<DWORD> thread{0};
+    std::atomic<int> allowed{0};  // how far the test lets the thread go; -1: to its end
+    auto ui = std::async(std::launch::async, [&] {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        HWND window = CreateWindowExW(0, L"Static", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                      instance, nullptr);
+        CreateWindowExW(0, L"Button", L"Check", WS_CHILD, 0, 0, 80, 24, window,
+                        reinterpret_cast<HMENU>(IDC_CHECK_BUTTON), instance, nullptr);
+        add_tooltip(IDC_CHECK_BUTTON, "Check", state, window);
+        state.main_window = window;
+        thread = GetCurrentThreadId();
+        main = window;
+        for (int i = 0; i <= openings; ++i) {
+            if (!within_a_minute([&] { return allowed.load() > i || allowed.load() < 0; }) || allowed.load() < 0) break;
+            if (i < openings) open_options_sheet(state, window);
+        }
+        DestroyWindow(window);
+    });
+    ASSERT_TRUE(within_a_minute([&] { return main.load() != nullptr; }));
+    HWND main_tips = tooltip_window_of(main);
+    int sheet_tools = 0;
+    for (int i = 0; i < openings; ++i) {
+        SCOPED_TRACE("opening " + std::to_string(i + 1));
+        allowed = i + 1;
+        HWND sheet = nullptr;
+        if (!within_a_minute([&] { return (sheet = visible_dialog(thread)) != nullptr; })) {
+            ADD_FAILURE() << "the sheet did not open";
+            break;
+        }
+        HWND tips = tooltip_window_of(sheet);
+        EXPECT_EQ(GetWindow(tips, GW_OWNER), sheet);
+        if (i == 0) sheet_tools = tool_count(tips);
+        EXPECT_GT(sheet_tools, 10);
+        EXPECT_EQ(tool_count(tips), sheet_tools);
+        // A tip raises itself to topmost as it shows: it stays in its sheet's band.
+        SetWindowPos(tips, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        EXPECT_FALSE(GetWindowLongW(tips, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        EXPECT_TRUE(within_a_minute([&] { return !IsWindow(sheet); }));
+        // Its tools went with it; the window's own are as they were.
+        EXPECT_FALSE(IsWindow(tips));
+        EXPECT_EQ(own_tooltip_windows(thread), 1);
+        EXPECT_EQ(tool_count(main_tips), 1);
+    }
+    allowed = -1;
+    // A sheet still open (after a failure) is closed, so that the thread ends.
+    for (int waited = 0; waited < 600 && ui.wait_for(100ms) != std::future_status::ready; ++waited)
+        if (HWND sheet = visible_dialog(thread)) PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    ASSERT_EQ(ui.wait_for(0s), std::future_status::ready);
+    EXPECT_FALSE(IsWindow(main_tips));
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include "core/state.h"
 #include "resources/resource_ids.h"
 #include "ui/main_view_win32.h"
@@ -42,9 +43,6 @@ protected:
         window_class.lpszClassName = L"Chronobel";
         RegisterClassExW(&window_class);
         state.h_instance = GetModuleHandleW(nullptr);
-        state.tooltip_window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                               GetModuleHandleW(nullptr), nullptr);
         auto table = std::make_unique<ui_table>();
         std::strcpy(table->bytes + 0 * ui_slot_size, "Check it");
         std::strcpy(table->bytes + 1 * ui_slot_size, "Correct it");
@@ -59,7 +57,6 @@ protected:
     void TearDown() override {
         g_view = nullptr;
         if (window) DestroyWindow(window);
-        DestroyWindow(static_cast<HWND>(state.tooltip_window));
         UnregisterClassW(L"Chronobel", GetModuleHandleW(nullptr));
     }
 
@@ -76,7 +73,8 @@ protected:
         return text;
     }
     int tool_count() {
-        return static_cast<int>(SendMessageW(static_cast<HWND>(state.tooltip_window), TTM_GETTOOLCOUNT, 0, 0));
+        HWND tips = tooltip_window_of(window);
+        return tips ? static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0)) : 0;
     }
     std::string tooltip_of(int control) {
         char text[1024] = {};
@@ -85,7 +83,7 @@ protected:
         tool.hwnd = GetDlgItem(window, control);
         tool.uId = reinterpret_cast<UINT_PTR>(tool.hwnd);
         tool.lpszText = text;
-        SendMessageA(static_cast<HWND>(state.tooltip_window), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        SendMessageA(tooltip_window_of(window), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
         return text;
     }
 
@@ -155,4 +153,11 @@ TEST_F(MainViewWindow, CaptionsComeFromTheTableAndEachControlKeepsOneTooltip) {
     EXPECT_EQ(tool_count(), 2);
     EXPECT_EQ(tooltip_of(IDC_CHECK_BUTTON), "Check the time");
     EXPECT_EQ(tooltip_of(IDC_CORRECT_BUTTON), "Correct it");
+
+    // The tips belong to the window, not above every program's, and go with it.
+    HWND tooltips = tooltip_window_of(window);
+    EXPECT_EQ(GetWindow(tooltips, GW_OWNER), window);
+    EXPECT_FALSE(GetWindowLongW(tooltips, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    DestroyWindow(std::exchange(window, nullptr));
+    EXPECT_FALSE(IsWindow(tooltips));
 }

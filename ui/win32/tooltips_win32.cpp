@@ -9,6 +9,11 @@ namespace {
 constexpr UINT tool_info_size = 48;
 static_assert(sizeof(TOOLINFOA) == tool_info_size);
 
+// Where a top-level window keeps its tooltip window, and the id of the
+// subclass that keeps that tooltip window in its owner's band.
+constexpr wchar_t tooltip_property[] = L"Chronobel.Tooltips";
+constexpr UINT_PTR tooltip_subclass_id = 1;
+
 TOOLINFOA tool_for(HWND control, HINSTANCE instance) {
     TOOLINFOA tool{};
     tool.cbSize = tool_info_size;
@@ -19,19 +24,60 @@ TOOLINFOA tool_for(HWND control, HINSTANCE instance) {
     return tool;
 }
 
+bool is_topmost(HWND window) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// A tooltip makes itself topmost each time it shows; it keeps its place
+// above its owner instead, unless the owner is topmost itself ("On Top").
+// On its end it takes its entry off the owner.
+LRESULT CALLBACK tooltip_window_proc(HWND tips, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                     DWORD_PTR owner_data) {
+    const HWND owner = reinterpret_cast<HWND>(owner_data);
+    if (message == WM_WINDOWPOSCHANGING) {
+        auto* position = reinterpret_cast<WINDOWPOS*>(lparam);
+        if (position->hwndInsertAfter == HWND_TOPMOST && !is_topmost(owner)) position->flags |= SWP_NOZORDER;
+    } else if (message == WM_NCDESTROY) {
+        RemovePropW(owner, tooltip_property);
+        RemoveWindowSubclass(tips, tooltip_window_proc, tooltip_subclass_id);
+    }
+    return DefSubclassProc(tips, message, wparam, lparam);
+}
+
+// The tooltip window of `window`'s top-level window, made on first use.
+HWND own_tooltip_window(HWND window, HINSTANCE instance) {
+    if (HWND tips = tooltip_window_of(window)) return tips;
+    HWND owner = GetAncestor(window, GA_ROOT);
+    if (!owner) return nullptr;
+    HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, nullptr);
+    if (!tips) return nullptr;
+    if (!SetWindowSubclass(tips, tooltip_window_proc, tooltip_subclass_id, reinterpret_cast<DWORD_PTR>(owner)) ||
+        !SetPropW(owner, tooltip_property, tips)) {
+        DestroyWindow(tips);
+        return nullptr;
+    }
+    return tips;
+}
+
 }  // namespace
 
+HWND tooltip_window_of(HWND window) {
+    HWND owner = GetAncestor(window, GA_ROOT);
+    return owner ? static_cast<HWND>(GetPropW(owner, tooltip_property)) : nullptr;
+}
+
 void add_tooltip(int control_id, std::string_view text, const chronobel_state& state, HWND dialog) {
-    HWND tips = static_cast<HWND>(state.tooltip_window);
     HWND control = GetDlgItem(dialog, control_id);
-    if (!tips || !control) return;
-    TOOLINFOA tool = tool_for(control, static_cast<HINSTANCE>(state.h_instance));
+    if (!control) return;
+    const auto instance = static_cast<HINSTANCE>(state.h_instance);
+    HWND tips = own_tooltip_window(dialog, instance);
+    if (!tips) return;
+    TOOLINFOA tool = tool_for(control, instance);
     char current[1024] = {};  // the longest tooltip text the control keeps
     tool.lpszText = current;
     const bool known = SendMessageA(tips, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
     // The tooltip window keeps its own copy of the text.
     std::string copy(text);
-    tool = tool_for(control, static_cast<HINSTANCE>(state.h_instance));
+    tool = tool_for(control, instance);
     tool.lpszText = copy.data();
     SendMessageA(tips, known ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -39,14 +85,6 @@ void add_tooltip(int control_id, std::string_view text, const chronobel_state& s
 void add_tooltips(const chronobel_state& state, HWND dialog, const ui_text_pair* table) {
     for (const ui_text_pair* pair = table; pair->ui_string != end_of_text_table; ++pair)
         add_tooltip(pair->control, state.ui_text(pair->ui_string), state, dialog);
-}
-
-void remove_tooltip(int control_id, const chronobel_state& state, HWND dialog) {
-    HWND tips = static_cast<HWND>(state.tooltip_window);
-    HWND control = GetDlgItem(dialog, control_id);
-    if (!tips || !control) return;
-    TOOLINFOA tool = tool_for(control, static_cast<HINSTANCE>(state.h_instance));
-    SendMessageA(tips, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace orvane

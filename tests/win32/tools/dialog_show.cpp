@@ -23,9 +23,6 @@ int wmain(int argc, wchar_t** argv) {
     load_data_files(state);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    state.tooltip_window = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                           static_cast<HINSTANCE>(state.h_instance), nullptr);
     if (dialog == L"time-zone") return show_time_zone_dialog(nullptr, state);
     if (dialog == L"about") return show_about_dialog(nullptr, state);
     return 2;
