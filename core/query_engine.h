@@ -95,9 +95,12 @@ struct query_engine {
     // Which query is the engine's: raised by every prepare and by an abort
     // that gives up on a query, whose thread then touches the engine no more.
     std::atomic<std::uint32_t> generation{0};
-    // The list position the running operation began with: its failover
-    // goes round the list from there (engine/failover_plan.h).
+    // The running operation as a whole, all its attempts: the list position
+    // it began with and its start (tick_count), which bound its failover
+    // (engine/failover_plan.h), and whether the user has aborted it.
     std::int32_t first_index = 0;
+    std::atomic<std::uint32_t> operation_start_tick{0};
+    std::atomic<std::uint8_t> operation_aborted{0};
 };
 
 static_assert(std::atomic<filetime>::is_always_lock_free);

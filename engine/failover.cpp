@@ -6,6 +6,7 @@
 #include "engine/log.h"
 #include "engine/query.h"
 #include "engine/sntp_packet.h"
+#include "sys/clock.h"
 
 namespace orvane {
 
@@ -19,18 +20,32 @@ int select_current_server(chronobel_state& state) {
     return result;
 }
 
+void begin_failover_round(query_engine& e) {
+    e.first_index = e.server_index;
+    e.operation_start_tick = tick_count();
+    e.operation_aborted = 0;
+}
+
 failover_position failover_position_now(chronobel_state& state, bool single_address) {
     const query_engine& e = state.engine;
-    if (single_address || e.server_source != source_list) return {e.protocol, e.auto_protocol, 0, 0, 1};
-    return {e.protocol, e.auto_protocol, e.server_index, e.first_index, count_server_list(state)};
+    const std::uint32_t elapsed_ms = tick_count() - e.operation_start_tick;
+    const std::uint32_t timeout_ms = static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000;
+    if (single_address || e.server_source != source_list)
+        return {e.protocol, e.auto_protocol, 0, 0, 1, elapsed_ms, timeout_ms};
+    return {e.protocol, e.auto_protocol, e.server_index, e.first_index, count_server_list(state), elapsed_ms,
+            timeout_ms};
 }
 
 int retry_next_server(chronobel_state& state) {
     query_engine& e = state.engine;
     if (int result = prepare_query(e); result != 0) return result;
+    // A time-out's abort was for the attempt that failed, not for this one;
+    // the user's Abort, even one that comes now, is seen by the flag or by
+    // the new query.
+    e.abort_requested = 0;
     const next_attempt next = plan_next_attempt(failover_position_now(state, false));
-    int result = next.done ? list_too_short : list_ok;
-    if (!next.done) {
+    int result = next.done || e.operation_aborted ? list_too_short : list_ok;
+    if (result == list_ok) {
         e.auto_protocol = next.auto_protocol;
         if (next.next_server) {
             e.server_index = next.server_index;
@@ -73,8 +88,13 @@ void report_failed_query(chronobel_state& state) {
 bool handle_failed_query(chronobel_state& state) {
     query_engine& e = state.engine;
     report_failed_query(state);
-    if (e.abort_requested) state.auto_due = 0;
-    if (state.settings.default_server_only || e.server_source != source_list || state.auto_due == 0) return false;
+    // The user's Abort and the program's end stop the operation; a time-out
+    // only ends its attempt.
+    if (e.operation_aborted || state.stop_requested) return false;
+    // Failover is for automatic operations: those of the armed timer, and
+    // every one of the service.
+    const bool automatic = state.auto_due != 0 || running_as_service != 0;
+    if (state.settings.default_server_only || e.server_source != source_list || !automatic) return false;
     // Several servers were asked together: one of them alone must not decide.
     if (!e.average_names.empty()) return false;
     return retry_next_server(state) == 0;

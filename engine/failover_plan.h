@@ -1,11 +1,15 @@
 // What an operation tries after a failed attempt: one rule for the worker's
 // automatic failover and the command line's quick sync. Under Auto a server
 // is asked over SNTP, then over TIME; then comes the next server of the list,
-// until the list has been gone round once.
+// until the list has been gone round once or the operation has used up its
+// time, four time-outs.
 #pragma once
 #include <cstdint>
 
 namespace orvane {
+
+// An operation with all its attempts lasts at most this many time-outs.
+constexpr std::uint32_t operation_timeouts = 4;
 
 // Where an operation stands when an attempt has failed.
 struct failover_position {
@@ -14,11 +18,9 @@ struct failover_position {
     std::int32_t server_index;   // the list position just asked (0 for a single address)
     std::int32_t first_index;    // the list position the operation began with
     std::int32_t list_size;      // entries of the list (1 for a single address)
+    std::uint32_t elapsed_ms;    // since the operation began
+    std::uint32_t timeout_ms;    // the time-out of one attempt
 };
-
-// The round of a failover that goes on until it is stopped from outside
-// (as first_index: no position is ever equal to it).
-constexpr std::int32_t endless_round = -1;
 
 // The attempt to make next, or `done` when none is left.
 struct next_attempt {
@@ -29,5 +31,9 @@ struct next_attempt {
 };
 
 next_attempt plan_next_attempt(const failover_position& at);
+
+// How long an attempt that starts `elapsed_ms` into its operation may take:
+// its time-out, or less where the operation's time ends first (0 when it has).
+std::uint32_t attempt_limit_ms(std::uint32_t timeout_ms, std::uint32_t elapsed_ms);
 
 }  // namespace orvane

@@ -10,12 +10,14 @@
 namespace orvane {
 namespace {
 
-// Waits up to `sync_timeout_s` for the query to end, woken at each phase
-// change; a query still running then is aborted.
+// Waits up to `sync_timeout_s` (less when the operation's time ends first)
+// for the query to end, woken at each phase change; a query still running
+// then is aborted.
 void await_query(chronobel_state& state) {
     query_engine& e = state.engine;
-    const std::uint32_t limit_ms = static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000;
     const std::uint32_t start = tick_count();
+    const std::uint32_t limit_ms = attempt_limit_ms(static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000,
+                                                    start - e.operation_start_tick);
     while (!e.failed && e.phase < 6 && e.busy) {
         const std::uint32_t waited = tick_count() - start;
         if (waited >= limit_ms) {
@@ -85,7 +87,7 @@ int quick_operation(chronobel_state& state, bool correct, const std::string& hos
 
     // A failure moves on as failover_plan.h says, once round the list at most.
     if (!given_host && e.server_source == source_list) select_current_server(state);  // past the end wraps to 0
-    e.first_index = e.server_index;
+    begin_failover_round(e);
     e.auto_protocol = protocol_sntp;
     int exit_code = 1;
     for (;;) {

@@ -62,8 +62,11 @@ void running_pass(chronobel_state& state) {
     query_engine& e = state.engine;
     // Only a query still waiting can time out: once aborted it ends by itself,
     // and the steps shown again on the way to its failure must not strike anew.
+    // An attempt late in its operation gets what is left of the operation's time.
+    const std::uint32_t timeout_ms = static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000;
+    const std::uint32_t started = query_start_tick;
     if (status_step != 0 && e.busy && !e.abort_requested &&
-        tick_count() - query_start_tick > static_cast<std::uint32_t>(state.settings.sync_timeout_s) * 1000) {
+        tick_count() - started > attempt_limit_ms(timeout_ms, started - e.operation_start_tick)) {
         if (!in_service()) show_status(state, std::string(state.ui_text(text_id::time_out_on)) + e.server_name);
         abort_query(e);
         status_step = 0;
@@ -126,6 +129,11 @@ void advance_server_clock(chronobel_state& state) {
 
 void exit_after_operation(bool enabled) { exit_when_done = enabled; }
 
+void abort_operation(chronobel_state& state) {
+    state.engine.operation_aborted = 1;
+    abort_query(state.engine);
+}
+
 void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
 
 void end_operation(chronobel_state& state) {
@@ -155,7 +163,7 @@ int start_operation(chronobel_state& state) {
         view.set_text(control_status_line, "");
     }
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
-    e.first_index = endless_round;
+    begin_failover_round(e);
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
     // Before the thread exists: its first phase wakes the worker, whose

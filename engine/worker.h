@@ -15,6 +15,9 @@ void worker_loop(chronobel_state& state);
 // Starts a check or a correction (by correct_requested). Returns 0 when one
 // runs already, the query's refusal, or the server list's result.
 int start_operation(chronobel_state& state);
+// The user's Abort: the running query is stopped (abort_query) and the
+// operation ends with it, without trying another server or protocol.
+void abort_operation(chronobel_state& state);
 // Gives the buttons back when an operation ends.
 void restore_idle_controls(chronobel_state& state);
 // The end of an operation whose query thread has finished: the controls

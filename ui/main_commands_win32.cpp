@@ -28,7 +28,7 @@ void check_or_abort(chronobel_state& state) {
     query_engine& e = state.engine;
     if (e.phase != 0) {
         state.view().set_text(control_status_line, state.ui_text(text_id::aborting));
-        abort_query(e);
+        abort_operation(state);
         restore_idle_controls(state);
         state.status_hold_ticks = 20;
     } else {

@@ -157,7 +157,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
             on_close(window, state);
             return 0;
         case WM_QUERYENDSESSION:
-            state.engine.abort_requested.store(1);
+            abort_operation(state);
             return 1;
         case WM_ENDSESSION:
             if (wparam) on_end_session(window, state);

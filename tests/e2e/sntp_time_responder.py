@@ -2,8 +2,9 @@
 """A small TIME and SNTP server for whole-program tests, on 127.0.0.1 only.
 
 It answers with this machine's clock moved by --shift seconds, so a check or
-a dry-run correction against it has a known difference. It stops by itself
-after --lifetime seconds."""
+a dry-run correction against it has a known difference; with --silent it
+takes requests and connections and never answers, so that every query to it
+times out. It stops by itself after --lifetime seconds."""
 import argparse
 import select
 import socket
@@ -24,6 +25,7 @@ def main():
     parser.add_argument("--time-port", type=int, default=37)
     parser.add_argument("--shift", type=float, default=0.0)
     parser.add_argument("--lifetime", type=float, default=60.0)
+    parser.add_argument("--silent", action="store_true")
     parser.add_argument("--ready-file")
     args = parser.parse_args()
 
@@ -38,6 +40,9 @@ def main():
         open(args.ready_file, "w").close()
 
     end = time.monotonic() + args.lifetime
+    if args.silent:
+        # Datagrams stay unread and connections wait in the listen queue.
+        time.sleep(args.lifetime)
     while time.monotonic() < end:
         ready, _, _ = select.select([udp, tcp], [], [], 0.2)
         for sock in ready:

@@ -147,3 +147,33 @@ cmp -s "$settings" "$e2e_work/before.dat" || e2e_fail "an interrupted save chang
 grep -q 'Settings could not be saved in ' "$e2e_program_dir/dLog.txt" || e2e_fail "the failed save was not logged"
 [ -z "$(run_value)" ] || e2e_fail "the Run value stayed: $(run_value)"
 e2e_note "Run values, resident close and interrupted save: all as expected"
+
+# 5. A check whose server never answers times out over SNTP, then over TIME
+# (Auto), and ends as failed; the AutoSync timer stays armed: its countdown
+# comes back to the status line and "Reset Auto Timers" to the menu.
+rmdir "$e2e_program_dir/dSync.new"
+printf '#test server\r\n127.0.0.1\r\n' >"$e2e_program_dir/ServFile.txt"
+set_settings 20=5 60=1
+python3 "$(dirname "$0")/sntp_time_responder.py" --silent --lifetime 300 --ready-file "$e2e_work/ready" &
+e2e_pids+=("$!")
+for _ in $(seq 100); do [ -f "$e2e_work/ready" ] && break; sleep 0.1; done
+[ -f "$e2e_work/ready" ] || e2e_fail "the silent test server did not start"
+status_line() { e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1000 { print $4 }'; }
+# await_status PATTERN SECONDS: the status line matches the grep pattern in time.
+await_status() {
+  for _ in $(seq $(($2 * 5))); do
+    status_line | grep -q -- "$1" && return 0
+    sleep 0.2
+  done
+  e2e_fail "status line '$(status_line)', waited for '$1'"
+}
+e2e_start_program
+await_started
+e2e_probe_run command 1
+await_status '^Waiting for reply from 127\.0\.0\.1$' 10
+await_status '^Unable to sync from 127\.0\.0\.1$' 30
+await_status ' until AutoSync$' 40
+menu_of click | grep -q $'^1009\t-\tReset Auto Timers$' || e2e_fail "no Reset Auto Timers after the time-out"
+grep -c 'No response from 127.0.0.1' "$e2e_program_dir/dLog.txt" | grep -qx 2 || e2e_fail "log: $(cat "$e2e_program_dir/dLog.txt")"
+end_by command
+e2e_note "after a time-out over both protocols the check failed and the countdown came back: '$(tr -d '\r' <"$e2e_program_dir/dLog.txt" | tail -1)'"

@@ -1,7 +1,9 @@
 // What follows a failed query: the other protocol, the next server of the
-// list, or the end of the operation; and the quick sync's one round.
+// list, or the end of the operation after one round; and the quick sync's
+// round by the same rule.
 #include <gtest/gtest.h>
 #include <regex>
+#include "app/startup.h"
 #include "engine/failover.h"
 #include "engine/quick_sync.h"
 #include "engine/sync_result.h"
@@ -32,7 +34,6 @@ struct failover_fixture : operation_fixture {
         state->engine.sntp_port = port;
         state->engine.time_port = port;
         state->settings.sync_timeout_s = 5;
-        state->engine.first_index = endless_round;  // as start_operation sets it
     }
     // Runs the query now prepared and waits until it has failed.
     void run_to_failure() {
@@ -52,30 +53,31 @@ TEST_F(failover_fixture, AutoTriesEachServerOverSntpThenTimeRoundTheList) {
     query_engine& e = state->engine;
     e.protocol = protocol_auto;
     e.auto_protocol = protocol_sntp;
-    e.server_index = 0;
+    e.server_index = 1;
     state->auto_due = 2;
     ASSERT_EQ(select_current_server(*state), 0);
+    begin_failover_round(e);
     ASSERT_EQ(prepare_query(e), 0);
     ASSERT_TRUE(start_query_thread(*state));
     std::vector<std::string> attempts{attempt()};
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 5; ++i) {
         run_to_failure();
         ASSERT_TRUE(handle_failed_query(*state)) << i;
         attempts.push_back(attempt());
     }
     run_to_failure();
-    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.1 TIME", "127.0.0.2 SNTP",
-                                                  "127.0.0.2 TIME", "127.0.0.3 SNTP", "127.0.0.3 TIME",
-                                                  "127.0.0.1 SNTP", "127.0.0.1 TIME"}));
-    EXPECT_EQ(view.texts(control_status_line).front(), "Unable to sync from 127.0.0.1");
+    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.2 SNTP", "127.0.0.2 TIME", "127.0.0.3 SNTP",
+                                                  "127.0.0.3 TIME", "127.0.0.1 SNTP", "127.0.0.1 TIME"}));
+    // Round the list once: the operation ends as failed with the last server.
+    EXPECT_FALSE(handle_failed_query(*state));
+    EXPECT_EQ(view.last_text(control_status_line), "Unable to sync from 127.0.0.1");
     // Errors are logged with the server's name.
     EXPECT_NE(data.read("dLog.txt").find("  No response from 127.0.0.2\r\n"), std::string::npos);
-    handle_failed_query(*state);
 }
 
 TEST(failover_plan, AutoTakesTimeAfterSntpThenTheNextServerOnceRound) {
     // A list of three, begun at position 1.
-    failover_position at{protocol_auto, protocol_sntp, 1, 1, 3};
+    failover_position at{protocol_auto, protocol_sntp, 1, 1, 3, 0, 5'000};
     std::vector<std::pair<int, int>> attempts{{1, protocol_sntp}};
     for (next_attempt next = plan_next_attempt(at); !next.done; next = plan_next_attempt(at)) {
         EXPECT_EQ(next.next_server, next.server_index != at.server_index);
@@ -87,12 +89,17 @@ TEST(failover_plan, AutoTakesTimeAfterSntpThenTheNextServerOnceRound) {
     EXPECT_EQ(attempts, (std::vector<std::pair<int, int>>{{1, protocol_sntp}, {1, protocol_time}, {2, protocol_sntp},
                                                           {2, protocol_time}, {0, protocol_sntp}, {0, protocol_time}}));
     // One protocol chosen: each server once. A single address, or no list, ends at once.
-    EXPECT_EQ(plan_next_attempt({protocol_time, protocol_sntp, 2, 0, 3}).server_index, 0);
-    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 2, 0, 3}).done);
-    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 0, 0, 1}).done);
-    EXPECT_FALSE(plan_next_attempt({protocol_auto, protocol_sntp, 0, 0, 1}).done);
-    EXPECT_TRUE(plan_next_attempt({protocol_auto, protocol_time, 0, 0, 1}).done);
-    EXPECT_TRUE(plan_next_attempt({protocol_time, protocol_sntp, 0, 0, 0}).done);
+    EXPECT_EQ(plan_next_attempt({protocol_time, protocol_sntp, 2, 0, 3, 0, 5'000}).server_index, 0);
+    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 2, 0, 3, 0, 5'000}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_sntp, protocol_sntp, 0, 0, 1, 0, 5'000}).done);
+    EXPECT_FALSE(plan_next_attempt({protocol_auto, protocol_sntp, 0, 0, 1, 0, 5'000}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_auto, protocol_time, 0, 0, 1, 0, 5'000}).done);
+    EXPECT_TRUE(plan_next_attempt({protocol_time, protocol_sntp, 0, 0, 0, 0, 5'000}).done);
+    // Four time-outs are the whole operation's time.
+    EXPECT_TRUE(plan_next_attempt({protocol_auto, protocol_sntp, 0, 0, 3, 20'000, 5'000}).done);
+    EXPECT_EQ(attempt_limit_ms(5'000, 0), 5'000u);
+    EXPECT_EQ(attempt_limit_ms(5'000, 17'000), 3'000u);
+    EXPECT_EQ(attempt_limit_ms(5'000, 20'001), 0u);
 }
 
 TEST_F(failover_fixture, SntpAloneAsksEachServerOnce) {
@@ -102,17 +109,34 @@ TEST_F(failover_fixture, SntpAloneAsksEachServerOnce) {
     e.auto_protocol = protocol_sntp;
     state->auto_due = 1;
     select_current_server(*state);
+    begin_failover_round(e);
     ASSERT_EQ(prepare_query(e), 0);
     start_query_thread(*state);
-    std::vector<std::string> attempts{attempt()};
-    for (int i = 0; i < 2; ++i) {
-        run_to_failure();
-        ASSERT_TRUE(handle_failed_query(*state));
-        attempts.push_back(attempt());
-    }
     run_to_failure();
-    EXPECT_EQ(attempts, (std::vector<std::string>{"127.0.0.1 SNTP", "127.0.0.2 SNTP", "127.0.0.1 SNTP"}));
-    handle_failed_query(*state);
+    ASSERT_TRUE(handle_failed_query(*state));
+    EXPECT_EQ(attempt(), "127.0.0.2 SNTP");
+    run_to_failure();
+    EXPECT_FALSE(handle_failed_query(*state));
+}
+
+// Refused at once, as the defaults (Use List, Auto, AutoSync armed) ask: one
+// round, a log line per server and protocol, and the timer stays armed.
+TEST_F(failover_fixture, ACheckAgainstRefusedServersEndsAsFailedAfterOneRound) {
+    write_list({"127.0.0.1", "127.0.0.2"});
+    state->auto_due = 2;
+    start_worker(*state);
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(wait_until([this] { return state->engine.in_progress == 0; }, 5000));
+    const std::string log = data.read("dLog.txt");
+    std::vector<std::string> failures;
+    for (std::size_t at = log.find("No response from "); at != std::string::npos;
+         at = log.find("No response from ", at + 1))
+        failures.push_back(log.substr(at, log.find("\r\n", at) - at));
+    EXPECT_EQ(failures, (std::vector<std::string>{"No response from 127.0.0.1", "No response from 127.0.0.1",
+                                                  "No response from 127.0.0.2", "No response from 127.0.0.2"}));
+    EXPECT_EQ(view.last_text(control_status_line), "Unable to sync from 127.0.0.2");
+    EXPECT_EQ(state->auto_due.load(), 2);
 }
 
 TEST_F(failover_fixture, NoFailoverWithoutAnArmedTimerOnTheListOrWithDefaultServerOnly) {
@@ -144,11 +168,12 @@ TEST_F(failover_fixture, NoFailoverWithoutAnArmedTimerOnTheListOrWithDefaultServ
     e.server_source = source_manual_b;
     e.manual_b = "127.0.0.1";
     fails_once("Manual B");
-    // An aborted query ends the automatic operation too.
+    // The user's Abort ends the automatic operation too, and leaves the timer armed.
     e.server_source = source_list;
+    e.operation_aborted = 1;
     e.abort_requested = 1;
     fails_once("aborted");
-    EXPECT_EQ(state->auto_due.load(), 0);
+    EXPECT_EQ(state->auto_due.load(), 2);
 }
 
 TEST_F(failover_fixture, QuickSyncGoesOnceRoundTheListAndStopsAtTheFirstAnswer) {

@@ -9,10 +9,10 @@
 #include "engine/worker.h"
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
+#include "engine/countdown.h"
 #include "sys/clock.h"
 #include "support/test_clock.h"
 #include "sys/threads.h"
-#include "engine/countdown.h"
 
 using namespace orvane;
 using namespace orvane::testing;
@@ -39,6 +39,14 @@ struct worker_fixture : operation_fixture {
         return wait_until([&] { return view.last_text(control_status_line).rfind(prefix, 0) == 0; }, ms);
     }
     bool idle() { return wait_until([&] { return state->engine.in_progress == 0; }, 5000); }
+    // Auto on a list of two whose first address answers over TIME only.
+    void ask_list_whose_sntp_is_silent(const sntp_responder& silent, const time_responder& time) {
+        write_list({"127.0.0.1", "127.0.0.2"});
+        state->engine.server_source = source_list;
+        state->engine.protocol = protocol_auto;
+        state->engine.sntp_port = silent.port();
+        state->engine.time_port = time.port();
+    }
     // The status texts from the first `first` on.
     std::vector<std::string> status_from(const std::string& first) {
         auto all = view.texts(control_status_line);
@@ -102,26 +110,50 @@ TEST_F(worker_fixture, ACorrectionSetsTheClockAndShowsTheTimeCorrected) {
     ASSERT_TRUE(idle());
 }
 
-TEST_F(worker_fixture, ASilentServerTimesOutWithoutFailover) {
-    write_list({"127.0.0.1", "127.0.0.2"});
-    state->engine.server_source = source_list;
-    sntp_responder server(sntp_responder::silent());
-    state->engine.sntp_port = server.port();
-    state->auto_due = 2;  // an automatic operation, which would fail over
+// A time-out ends its attempt, not the operation: under Auto the same
+// address is asked over TIME next, and the automatic timer stays armed.
+TEST_F(worker_fixture, ATimedOutSntpAttemptFailsOverToTimeOnTheSameAddress) {
+    sntp_responder silent(sntp_responder::silent());
+    time_responder time(time_reply_bytes(filetime_to_ntp_timestamp(system_time_now()).seconds));
+    ask_list_whose_sntp_is_silent(silent, time);
+    state->auto_due = 2;
     start_worker(*state);
     ASSERT_EQ(start_operation(*state), 0);
     ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
     clock.tick_shift = 6'000;  // past the five seconds
     set_event(state->worker_event);
-    ASSERT_TRUE(status_shows("Unable to sync from 127.0.0.1"));
+    ASSERT_TRUE(status_starts_with("Time Checked, Difference found as "));
     ASSERT_TRUE(idle());
     const auto texts = status_from("Time out on127.0.0.1");
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[1], "Initialising...");  // the steps again, up to where the query was
-    EXPECT_EQ(texts.back(), "Unable to sync from 127.0.0.1");
-    EXPECT_EQ(state->auto_due.load(), 0);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Unable to sync from 127.0.0.1"), texts.end());
+    EXPECT_EQ(time.connections(), 1);
     EXPECT_EQ(state->engine.server_index, 0);
+    EXPECT_EQ(state->auto_due.load(), 2);
+}
+
+// An operation that times out and has nothing left to try ends as failed;
+// the countdown to the armed timer comes back.
+TEST_F(worker_fixture, AfterATimeOutTheCountdownComesBack) {
+    write_list({"127.0.0.1"});
+    state->engine.server_source = source_list;
+    sntp_responder server(sntp_responder::silent());
+    state->engine.sntp_port = server.port();
+    state->auto_due = 2;
+    state->due_start_tick = tick_count64();
+    state->due_period_ms = 3'725'000;
+    status_refresh_ms = 5;
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
+    clock.tick_shift = 6'000;
+    set_event(state->worker_event);
+    ASSERT_TRUE(status_shows("Unable to sync from 127.0.0.1"));
+    ASSERT_TRUE(idle());
     EXPECT_EQ(view.last_text(control_check_button), "Check");
+    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync"));
+    EXPECT_EQ(state->auto_due.load(), 2);
 }
 
 TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
@@ -152,14 +184,18 @@ TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
     EXPECT_EQ(status_refresh_ms.load(), 500);  // not the 100 ms of an operation for good
 }
 
-TEST_F(worker_fixture, AbortGivesTheButtonsBack) {
+TEST_F(worker_fixture, AbortEndsTheOperationAndGivesTheButtonsBack) {
+    // An automatic operation on the list, which a failure would carry on.
+    write_list({"127.0.0.1", "127.0.0.2"});
+    state->engine.server_source = source_list;
+    state->auto_due = 2;
     sntp_responder server(sntp_responder::silent());
     state->engine.sntp_port = server.port();
     start_worker(*state);
     ASSERT_EQ(start_operation(*state), 0);
     ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
     // What the window's Abort button does.
-    abort_query(state->engine);
+    abort_operation(*state);
     restore_idle_controls(*state);
     state->status_hold_ticks = 20;
     EXPECT_EQ(view.last_text(control_check_button), "Check");
@@ -172,6 +208,9 @@ TEST_F(worker_fixture, AbortGivesTheButtonsBack) {
     EXPECT_EQ(enables.back().text, "enabled");
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->engine.busy.load(), 0);
+    EXPECT_EQ(state->engine.server_index, 0);
+    EXPECT_EQ(view.last_text(control_status_line), "Unable to sync from 127.0.0.1");
+    EXPECT_EQ(state->auto_due.load(), 2);
 }
 
 TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
@@ -232,6 +271,26 @@ TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue
     // The service shows no step texts and no result on the status line.
     EXPECT_TRUE(status_from("Initialising...").empty());
     EXPECT_EQ(view.last_text(control_status_line), "Started Service, 4 Hrs until AutoSync");
+}
+
+// The service's AutoSync fails over as the window's does: SNTP timed out,
+// then TIME on the same address sets the clock.
+TEST_F(worker_fixture, TheServicesAutoSyncFailsOverAfterATimeOut) {
+    running_as_service = 1;
+    window_mode = window_service;
+    sntp_responder silent(sntp_responder::silent());
+    time_responder time(time_reply_bytes(filetime_to_ntp_timestamp(system_time_now()).seconds));
+    ask_list_whose_sntp_is_silent(silent, time);
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms != 0; }, 2000));
+    clock.tick_shift = 4 * 3'600'000 + 1'000;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return !silent.requests().empty(); }, 5000));
+    clock.tick_shift = clock.tick_shift + 6'000;  // past the attempt's time-out
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(time.connections(), 1);
 }
 
 TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
