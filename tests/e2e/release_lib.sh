@@ -3,14 +3,6 @@
 # under that tree (never the prefix the other tests share), in a network of
 # its own that reaches nothing beyond this machine's loopback.
 
-# release_isolate "$@": runs the calling script where the network is
-# loopback alone (tools/loopback_only.sh).
-release_isolate() {
-  if [ -z "${CHRONOBEL_RELEASE_ISOLATED:-}" ]; then
-    CHRONOBEL_RELEASE_ISOLATED=1 exec bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/loopback_only.sh" bash "$0" "$@"
-  fi
-}
-
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # The prefix is the test's own: its Wine server ends with the test.
 unset CHRONOBEL_KEEP_WINESERVER
