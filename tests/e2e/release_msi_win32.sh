@@ -86,6 +86,8 @@ code=0
 wine msiexec /i "$(winepath -w "$release_msi")" /qn || code=$?
 [ "$code" -ne 0 ] || e2e_fail "the older package installed over the newer one"
 expect_entry "$newer_msi" "$newer_version"
+! release_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$release_msi")" DisplayName \
+  >/dev/null || e2e_fail "the older version is listed again"
 expect_service_runs "after the refused downgrade"
 e2e_note "the older package ended with code $code and left the newer one"
 
