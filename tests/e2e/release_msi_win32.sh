@@ -5,7 +5,8 @@
 # and features", the start at log-on and the running service; a newer
 # package, given no choices, replaces it in place and keeps them, the service
 # running the new copy; `msiexec /x ... /qn` takes it all away and keeps the
-# user's data and the service's.
+# user's data and the service's; a service in a folder that everybody
+# may change is refused and the installation rolled back.
 #   release_msi_win32.sh WIN32_BUILD SCREENSHOT_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -118,3 +119,18 @@ grep -q "the log of the user" "$release_data/dLog.txt" || e2e_fail "the log went
 cmp -s <(head -c "$(stat -c %s "$e2e_work/service.log")" "$service_data/dLog.txt") "$e2e_work/service.log" ||
   e2e_fail "the service's log went with the program"
 e2e_note "uninstalled; the user's data and the service's stayed"
+
+# A folder that everybody may change: the program's /i refuses to run a
+# service from it, and the whole installation rolls back.
+tools_dir="$release_drive/Tools/Chronobel"
+mkdir -p "$tools_dir"
+chmod 777 "$tools_dir"
+code=0
+wine msiexec /i "$(winepath -w "$release_msi")" /qn SERVICE=1 'INSTALLDIR=C:\Tools\Chronobel\' || code=$?
+[ "$code" -ne 0 ] || e2e_fail "the package installed a service that runs from a folder everybody may change"
+timeout 180 wineserver -w || e2e_fail "something the refused install left is still running"
+! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the refused install left the service"
+[ ! -e "$tools_dir" ] || [ -z "$(ls -A "$tools_dir")" ] || e2e_fail "the refused install left: $(ls -A "$tools_dir" | tr '\n' ' ')"
+! release_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$release_msi")" DisplayName \
+  >/dev/null || e2e_fail "the refused install is listed"
+e2e_note "the service in an open folder was refused (code $code) and everything rolled back"
