@@ -11,7 +11,6 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/release_lib.sh"
-release_isolate "$@"
 release_prepare "$build" msi win32
 
 # msiexec ARGS...: must end with code 0.
