@@ -13,6 +13,7 @@
 #include "engine/countdown.h"
 #include "sys/clock.h"
 #include "support/test_clock.h"
+#include "ui/tray_tip.h"
 #include "sys/threads.h"
 
 using namespace orvane;
@@ -211,6 +212,19 @@ TEST_F(worker_fixture, AFailureStaysOnTheStatusLineUntilItsTimeOrTheNextOperatio
     const auto steps = status_from("Initialising...");
     EXPECT_EQ(std::count(steps.begin(), steps.end(), "Initialising..."), 4);  // once per attempt
     EXPECT_EQ(steps.back().rfind("Unable to sync from ", 0), 0u);
+}
+
+// In the tray the tip shows a held outcome in place of the countdown.
+TEST_F(worker_fixture, TheTrayTipShowsAHeldOutcomeThenTheCountdown) {
+    state->auto_due = 2;
+    const std::uint64_t now = tick_count64();
+    state->due_start_tick = now;
+    state->due_period_ms = 45'000;
+    hold_status_text(*state);
+    const std::string failure = "Unable to sync from 127.0.0.3";
+    EXPECT_EQ(tray_tip_text(*state, now + 5'000, failure), failure);
+    EXPECT_EQ(tray_tip_text(*state, now + status_text_hold_ms + 1'000, failure), "34 Scs until AutoSync");
+    EXPECT_EQ(tray_tip_text(*state, now, ""), "45 Scs until AutoSync");
 }
 
 TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
