@@ -42,7 +42,7 @@ void serve(chronobel_state& state, const server_socket& listener, std::optional<
             continue;
         }
         if (!presence) presence.emplace(state, time_server_weight);
-        ipv4_address client;
+        ip_address client;
         const socket_handle connection = accept_connection(listener.handle(), &client);
         if (connection == no_socket) {
             if (keeps_serving(state, listener)) sleep_ms(accept_failure_pause_ms);

@@ -28,8 +28,8 @@ using bytes = std::vector<std::uint8_t>;
 
 // 2020-01-01 12:00:00.500 UTC.
 constexpr filetime noon_2020 = E1900 + 3'786'868'800ULL * 10'000'000 + 5'000'000;
-constexpr ipv4_address client_a{{127, 0, 0, 2}};
-constexpr ipv4_address client_b{{127, 0, 0, 3}};
+constexpr ip_address client_a{{127, 0, 0, 2}};
+constexpr ip_address client_b{{127, 0, 0, 3}};
 
 sntp_packet request_with(std::uint8_t first, std::uint8_t fill) {
     sntp_packet p;
@@ -69,11 +69,11 @@ void count_reply_batch() { ++reply_batches; }
 // Reverse look-ups for the tests: none known, or held until released.
 std::atomic<int> lookups{0};
 std::atomic<bool> lookups_released{false};
-std::string no_names(ipv4_address) {
+std::string no_names(ip_address) {
     ++lookups;
     return {};
 }
-std::string held_names(ipv4_address) {
+std::string held_names(ip_address) {
     ++lookups;
     for (int i = 0; i < 20'000 && !lookups_released; ++i) std::this_thread::sleep_for(1ms);
     return "slow.example";
@@ -90,7 +90,7 @@ struct SntpServer : server_fixture {
         server_fixture::TearDown();
     }
     // Starts the server and has one request from `from` answered and shown.
-    void serve_one_client(ipv4_address from) {
+    void serve_one_client(ip_address from) {
         const std::uint16_t port = start_sntp_server();
         ASSERT_NE(port, 0);
         udp_client client(from);

@@ -23,11 +23,11 @@ using bytes = std::vector<std::uint8_t>;
 
 // 2020-01-01 12:00:00 UTC.
 constexpr filetime noon_2020 = E1900 + 3'786'868'800ULL * 10'000'000;
-constexpr ipv4_address client_a{{127, 0, 0, 2}};
-constexpr ipv4_address client_b{{127, 0, 0, 3}};
+constexpr ip_address client_a{{127, 0, 0, 2}};
+constexpr ip_address client_b{{127, 0, 0, 3}};
 
 std::atomic<int> lookups{0};
-std::string no_names(ipv4_address) {
+std::string no_names(ip_address) {
     ++lookups;
     return {};
 }

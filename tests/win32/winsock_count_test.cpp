@@ -83,7 +83,7 @@ TEST(WinsockCount, AbortEndsABlockedReceiveWithinASecond) {
 namespace {
 
 // A socket that asks to share: SO_REUSEADDR, as any program may set it.
-bool sharing_bind_works(int type, ipv4_address address, std::uint16_t port) {
+bool sharing_bind_works(int type, ip_address address, std::uint16_t port) {
     const SOCKET s = socket(AF_INET, type, 0);
     const BOOL on = TRUE;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
@@ -121,9 +121,9 @@ TEST(ServerSockets, PortsAreTheirsAloneAndLongDatagramsAreAnswered) {
     const std::uint16_t time_port = wait_for_port(state->time_server_socket);
     EXPECT_NE(sntp_port, 0);
     EXPECT_NE(time_port, 0);
-    for (const ipv4_address address : {ipv4_any, ipv4_loopback}) {
-        EXPECT_FALSE(sharing_bind_works(SOCK_DGRAM, address, sntp_port)) << ipv4_text(address);
-        EXPECT_FALSE(sharing_bind_works(SOCK_STREAM, address, time_port)) << ipv4_text(address);
+    for (const ip_address address : {ipv4_any, ipv4_loopback}) {
+        EXPECT_FALSE(sharing_bind_works(SOCK_DGRAM, address, sntp_port)) << address_text(address);
+        EXPECT_FALSE(sharing_bind_works(SOCK_STREAM, address, time_port)) << address_text(address);
     }
 
     // Winsock refuses a datagram longer than the buffer (WSAEMSGSIZE): the
