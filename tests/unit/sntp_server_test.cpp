@@ -16,6 +16,7 @@
 #include "server/sntp_reply.h"
 #include "engine/worker.h"
 #include "sys/clock.h"
+#include "support/query_harness.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
 
@@ -256,6 +257,22 @@ TEST_F(SntpServer, StatusLineNamesTheClientAfterTheReply) {
     serve_one_client(ipv4_loopback);  // "localhost" in /etc/hosts
     EXPECT_EQ(view.last_text(control_status_line), "SNTP Server Chronobeled localhost");
     EXPECT_EQ(state.status_hold_ticks.load(), 40);
+}
+
+TEST_F(SntpServer, AnswersOverIpv6BesideIpv4AndStopsBoth) {
+    set_client_name_lookup(no_names);
+    ASSERT_NE(start_sntp_server(), 0);
+    const std::uint16_t port6 = bound_port(state.sntp_server_socket6.load());
+    ASSERT_NE(port6, 0);
+    query_harness q;
+    q.engine.protocol = protocol_sntp;
+    q.engine.sntp_port = port6;
+    q.engine.server_name = "::1";
+    EXPECT_EQ(q.run(), query_ok);
+    EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "SNTP Server Chronobeled ::1"; }));
+    EXPECT_TRUE(stop_servers());
+    EXPECT_EQ(state.sntp_server_socket.load(), no_socket);
+    EXPECT_EQ(state.sntp_server_socket6.load(), no_socket);
 }
 
 TEST_F(SntpServer, DottedAddressWhenTheClientHasNoName) {
