@@ -163,13 +163,18 @@ void server_scan::shared::measure_all() {
         scan_row row;
         row.index = static_cast<int>(i);
         row.name = target.name;
-        // The first address, as the resolver orders them, stands for the server.
+        // The server's addresses in the resolver's order, up to the first
+        // that answers either protocol: that one is shown, else the last.
         std::vector<ip_address> addresses;
         if (server_addresses(target.name, addresses)) {
-            const ip_address address = addresses.front();
-            row.address = address_text(address);
-            row.time = measure_time(address, target.time_port);
-            if (!stopped()) row.sntp = measure_sntp(address, target.sntp_port);
+            for (const ip_address& address : addresses) {
+                row.address = address_text(address);
+                row.time = measure_time(address, target.time_port);
+                if (!stopped()) row.sntp = measure_sntp(address, target.sntp_port);
+                if (stopped() || row.time.outcome == scan_outcome::answered ||
+                    row.sntp.outcome == scan_outcome::answered)
+                    break;
+            }
         }
         deliver(std::move(row));
     }
