@@ -73,7 +73,9 @@ public:
     std::atomic<std::uint64_t> autocheck_start_tick{0};
     std::atomic<std::int64_t> due_period_ms{0};
     std::atomic<std::uint64_t> due_start_tick{0};
-    std::atomic<std::int32_t> status_hold_ticks{20};
+    // The tick (tick_count64) until which the status line is held; see
+    // core/status_hold.h. 0: not held.
+    std::atomic<std::uint64_t> status_hold_until{0};
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};
     std::atomic<filetime> server_local_time{0};

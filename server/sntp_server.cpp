@@ -2,6 +2,7 @@
 // with the system clock, while the setting "Server" is on.
 #include <array>
 #include <atomic>
+#include "core/status_hold.h"
 #include "platform/service_calls.h"
 #include "server/client_report.h"
 #include "server/server_run.h"
@@ -133,7 +134,7 @@ void run_sntp_server(chronobel_state& state) {
             const bool bound_v6 = has_ipv6 && bind_port(state, sockets.v6, ip_family::v6);
             windows_time.start_after_bind();
             if (!bound_v4 || (has_ipv6 && !bound_v6)) {
-                state.status_hold_ticks = server_status_hold;
+                hold_status_text(state);
                 state.view().set_text(control_status_line, port_error_text);
             }
             // IPv6 is served beside IPv4, not instead of it.

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "engine/ntp_time.h"
 #include "engine/worker.h"
+#include "server/sntp_reply.h"
 #include "support/loopback_servers.h"
 #include "support/test_clock.h"
 #include "support/udp_relay.h"
@@ -35,10 +36,12 @@ std::uint16_t free_port() {
     return ntohs(a.sin_port);
 }
 
-sntp_responder::shaper ahead_by(filetime ahead) {
-    return [ahead](const byte_string& request) {
+// A server `ahead` of this clock that states a root dispersion of so many seconds.
+sntp_responder::shaper ahead_by(filetime ahead, std::uint32_t dispersion_s = 0) {
+    return [ahead, dispersion_s](const byte_string& request) {
         const filetime t = system_time_now() + ahead;
-        const sntp_packet p = sntp_server_reply(request, t, t);
+        sntp_packet p = sntp_server_reply(request, t, t);
+        write_be32(&p[sntp_root_dispersion_at], dispersion_s << 16);  // 16.16 seconds
         return byte_string(p.begin(), p.end());
     };
 }
@@ -50,19 +53,26 @@ struct average_fixture : operation_fixture {
 
     // Servers .2 to .5, each ahead of this clock by the given seconds.
     void start_servers(const std::vector<int>& ahead_s) {
+        std::vector<sntp_responder::shaper> shapers;
+        for (int s : ahead_s) shapers.push_back(ahead_by(s * second));
+        start_servers(shapers);
+    }
+    // Servers .2 onwards, one for each shaper, the list holding just them.
+    void start_servers(const std::vector<sntp_responder::shaper>& shapers) {
         std::vector<relay_route> routes;
+        std::vector<std::string> list;
         const std::uint16_t port = free_port();
-        for (std::size_t i = 0; i < ahead_s.size(); ++i) {
-            servers.push_back(std::make_unique<sntp_responder>(ahead_by(ahead_s[i] * second)));
+        for (std::size_t i = 0; i < shapers.size(); ++i) {
+            list.push_back("127.0.0." + std::to_string(i + 2));
+            servers.push_back(std::make_unique<sntp_responder>(shapers[i]));
             relay_route route;
-            ASSERT_TRUE(parse_loopback_endpoint("127.0.0." + std::to_string(i + 2) + ":" + std::to_string(port),
-                                                route.listen));
+            ASSERT_TRUE(parse_loopback_endpoint(list.back() + ":" + std::to_string(port), route.listen));
             ASSERT_TRUE(parse_loopback_endpoint("127.0.0.1:" + std::to_string(servers.back()->port()), route.server));
             routes.push_back(route);
         }
         std::string error;
         ASSERT_TRUE(relay.start(routes, relay_settings{}, error)) << error;
-        write_list({"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5"});
+        write_list(list);
         state->engine.sntp_port = port;
         state->engine.time_port = 1;  // never asked
         state->engine.server_source = source_list;
@@ -128,4 +138,18 @@ TEST_F(average_fixture, TwoAgainstTwoSetsNothingAndSaysWhy) {
                        "127.0.0.5\r\n"),
               std::string::npos)
         << log;
+}
+
+TEST_F(average_fixture, AServerThatAdmitsAnHourOfErrorCannotMoveTheClock) {
+    // One honest server, one an hour ahead that states an hour of dispersion:
+    // its interval holds the honest time, so without a limit on what a
+    // server may admit, the two "agree" and their mean is half an hour off.
+    start_servers({ahead_by(0), ahead_by(3600 * second, 3600)});
+    start_worker(*state);
+    state->correct_requested = 1;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_matches(R"(No majority of servers agree \(1 of 2\); time not used)"));
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(guard.clock.recorded_sets().empty());
+    EXPECT_FALSE(servers[1]->requests().empty());
 }
