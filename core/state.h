@@ -81,8 +81,11 @@ public:
     std::atomic<filetime> server_local_time{0};
     event_handle worker_event = nullptr;
     event_handle service_stop_event = nullptr;
+    // The built-in servers' sockets, IPv4 and IPv6, as a stopper takes them.
     std::atomic<socket_handle> time_server_socket{no_socket};
     std::atomic<socket_handle> sntp_server_socket{no_socket};
+    std::atomic<socket_handle> time_server_socket6{no_socket};
+    std::atomic<socket_handle> sntp_server_socket6{no_socket};
     // Ports of the built-in servers; tests point them at free loopback ports.
     std::uint16_t time_server_port = 37;
     std::uint16_t sntp_server_port = 123;

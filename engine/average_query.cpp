@@ -51,16 +51,22 @@ void begin_exchange(server_run& r, std::size_t i) {
     if (r.running[i]) ++r.begun;
 }
 
-void open_server(server_run& r, std::uint16_t port, std::string& address_text) {
-    ipv4_address address = ipv4_from_text(r.name);
-    if (address == ipv4_none && !resolve_server_name(r.name, address)) {
-        r.failed = true;
-        return;
+// The server's first address, in the resolver's order, that a socket can be
+// connected to (an IPv6 address without a route to it fails here).
+void open_server(server_run& r, std::uint16_t port, std::string& first_address_text) {
+    std::vector<ip_address> addresses;
+    r.failed = !server_addresses(r.name, addresses);
+    for (const ip_address& address : addresses) {
+        r.socket = open_socket(socket_transport::udp, address.family);
+        if (r.socket != no_socket && connect_socket(r.socket, address, port)) {
+            if (first_address_text.empty()) first_address_text = address_text(address);
+            begin_exchange(r, 0);
+            return;
+        }
+        close_socket(r.socket);
+        r.socket = no_socket;
     }
-    if (address_text.empty()) address_text = ipv4_text(address);
-    r.socket = open_socket(socket_transport::udp);
-    r.failed = r.socket == no_socket || !connect_socket(r.socket, address, port);
-    if (!r.failed) begin_exchange(r, 0);
+    r.failed = true;
 }
 
 // Each answering server's best sample, and the servers they stand for.

@@ -121,9 +121,16 @@ int abort_query(query_engine& e) {
 
 void set_name_resolver(name_resolver resolver) { g_resolver.store(resolver); }
 
-bool resolve_server_name(const std::string& name, ipv4_address& address) {
+bool resolve_server_name(const std::string& name, std::vector<ip_address>& addresses) {
     const name_resolver resolver = g_resolver.load();
-    return resolver ? resolver(name, address) : resolve_ipv4(name, address);
+    return resolver ? resolver(name, addresses) : resolve_addresses(name, addresses);
+}
+
+bool server_addresses(const std::string& entry, std::vector<ip_address>& addresses) {
+    ip_address literal;
+    if (!ip_from_text(entry, literal)) return resolve_server_name(entry, addresses);
+    addresses.assign(1, literal);
+    return true;
 }
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "core/query_engine.h"
 #include "engine/winsock_count.h"
 #include "sys/sockets.h"
@@ -32,6 +33,9 @@ constexpr std::uint32_t date_range_widening = 1500;
 // An SNTP query waits for its reply at most this long (beyond the longest
 // time-out, 99 s, which ends it first), looking for an abort this often.
 constexpr std::uint32_t sntp_reply_wait_limit_ms = 100'000;
+// How long an SNTP server's address may stay silent before the query tries
+// the server's next address: its first two requests (1 s and 2 s apart).
+constexpr std::uint32_t silent_address_limit_ms = 3000;
 constexpr std::uint32_t abort_poll_ms = 50;
 // How long an abort waits for the query thread before it gives up on it.
 constexpr std::uint32_t abort_deadline_ms = 750;
@@ -66,10 +70,14 @@ bool start_query_thread(chronobel_state& state);
 // no longer touches the engine. Returns 0.
 int abort_query(query_engine& engine);
 
-// How a query finds the address of a list entry that is not dotted text.
+// How a query finds the addresses of a list entry that is not an address's
+// text: every address of the name, IPv4 and IPv6, in the resolver's order.
 // The seam lets tests make the look-up slow; null restores the system's.
-using name_resolver = bool (*)(const std::string& name, ipv4_address& address);
+using name_resolver = bool (*)(const std::string& name, std::vector<ip_address>& addresses);
 void set_name_resolver(name_resolver resolver);
-bool resolve_server_name(const std::string& name, ipv4_address& address);
+bool resolve_server_name(const std::string& name, std::vector<ip_address>& addresses);
+// A server entry's addresses: the one it names when it is an address's text
+// (dotted IPv4, or IPv6 bare or in brackets), otherwise those of the look-up.
+bool server_addresses(const std::string& entry, std::vector<ip_address>& addresses);
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 // The body of the query thread: clock check, socket, address, connection,
 // the TIME or SNTP exchange, and the date-range test.
 #include <mutex>
+#include <vector>
 #include "core/state.h"
 #include "engine/average_query.h"
 #include "engine/date_range.h"
@@ -106,29 +107,26 @@ bool clock_plausible(filetime now) {
     return high >= plausible_clock_low && high <= plausible_clock_high;
 }
 
-// Manual A and B are used as given; a list entry is taken as dotted text when
-// it is one, otherwise looked up.
-int find_server_address(query_engine& e, ipv4_address& address) {
+// Manual A and B are IPv4 address controls, used as given; a list entry is
+// an address's text (IPv4 or IPv6) or a name with all its addresses.
+int find_server_addresses(query_engine& e, std::vector<ip_address>& addresses) {
     if (e.server_source == source_manual_a || e.server_source == source_manual_b) {
         e.server_name = e.server_source == source_manual_a ? e.manual_a : e.manual_b;
-        address = ipv4_from_text(e.server_name);  // unusable text fails at connect
+        addresses.assign(1, ipv4_from_text(e.server_name));  // unusable text fails at connect
         return query_ok;
     }
-    address = ipv4_from_text(e.server_name);
-    if (address != ipv4_none) return query_ok;
-    return resolve_server_name(e.server_name, address) ? query_ok : query_unresolved;
+    return server_addresses(e.server_name, addresses) ? query_ok : query_unresolved;
 }
 
-int connect_to_server(query_run& run, bool time_transport, bool keep_alive) {
+// A socket of the address's family, published before the connection so that
+// an abort can end a connect that hangs.
+int connect_to_address(query_run& run, ip_address address, bool time_transport, bool keep_alive) {
     query_engine& e = run.engine;
-    run.socket = open_socket(time_transport ? socket_transport::tcp : socket_transport::udp);
+    run.socket = open_socket(time_transport ? socket_transport::tcp : socket_transport::udp, address.family);
     if (run.socket == no_socket) return query_socket_failed;
     if (!publish_socket(run) || aborted(run)) return query_socket_error;
     if (keep_alive && !set_keepalive(run.socket, true)) return map_socket_error();
-    ipv4_address address;
-    if (const int code = find_server_address(e, address)) return code;
-    e.server_address_text = ipv4_text(address);
-    if (aborted(run)) return query_socket_error;
+    e.server_address_text = address_text(address);
     if (!connect_socket(run.socket, address, time_transport ? e.time_port : e.sntp_port)) return map_socket_error();
     return query_ok;
 }
@@ -169,7 +167,7 @@ int exchange_time(query_run& run) {
 // goes on until a reply, the abort of the worker's time-out, or a limit
 // beyond the longest time-out; it is cut into short slices so that an abort
 // is seen at once even where ending the socket's calls does not wake it.
-int exchange_sntp(query_run& run) {
+int exchange_sntp(query_run& run, std::uint32_t wait_limit_ms) {
     query_engine& e = run.engine;
     sntp_exchange exchange;
     exchange.socket = run.socket;
@@ -178,7 +176,7 @@ int exchange_sntp(query_run& run) {
         if (aborted(run)) return query_socket_error;
         const std::uint32_t now = tick_count();
         if (!exchange.send_if_due(now)) return query_short_send;
-        if (now - began > sntp_reply_wait_limit_ms) return query_timed_out;
+        if (now - began > wait_limit_ms) return query_timed_out;
         const int ready = wait_readable(run.socket, exchange.wait_ms(now, abort_poll_ms));
         if (ready < 0) return map_socket_error();
         if (ready == 0) continue;
@@ -200,6 +198,33 @@ int exchange_sntp(query_run& run) {
         e.server_time = reading.server_time;
         return query_ok;
     }
+}
+
+// Each address of the server in the resolver's order, until one answers:
+// one that cannot be reached or gives no reply makes way for the next. An
+// abort (the operation's time-out among them) ends the whole attempt, and a
+// reply refused by its checks is the server's answer. A silent SNTP address
+// with others behind it is left after its first two requests.
+int ask_server(query_run& run, bool time_transport, bool keep_alive) {
+    std::vector<ip_address> addresses;
+    if (const int code = find_server_addresses(run.engine, addresses)) return code;
+    int code = query_socket_error;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        if (aborted(run)) return query_socket_error;
+        if (run.socket != no_socket) {
+            close_query_socket(run.shared, run.socket);
+            run.socket = no_socket;
+        }
+        const bool last = i + 1 == addresses.size();
+        code = connect_to_address(run, addresses[i], time_transport, keep_alive);
+        if (code == query_ok) {
+            raise_phase(run, phase_awaiting_reply);
+            code = time_transport ? exchange_time(run)
+                                  : exchange_sntp(run, last ? sntp_reply_wait_limit_ms : silent_address_limit_ms);
+        }
+        if (code == query_ok || run.reply_check != sntp_reply_check::passed) return code;
+    }
+    return code;
 }
 
 // "Average": several servers at once (engine/average_query.h).
@@ -266,9 +291,8 @@ void run_query(chronobel_state& state, std::uint32_t generation) {
         const bool time_transport = protocol == protocol_time || e.force_time_protocol.load();
         if (!time_transport && !e.average_names.empty()) {
             code = exchange_average(run);
-        } else if (code = connect_to_server(run, time_transport, protocol == protocol_time); code == query_ok) {
-            raise_phase(run, phase_awaiting_reply);
-            code = time_transport ? exchange_time(run) : exchange_sntp(run);
+        } else {
+            code = ask_server(run, time_transport, protocol == protocol_time);
         }
         // Closed before the release, which may clean up the socket library.
         close_query_socket(run.shared, run.socket);

@@ -200,10 +200,12 @@ void restore_idle_controls(chronobel_state& state) {
 
 int close_server_sockets(chronobel_state& state) {
     if (state.settings.time_server_enabled || state.time_server_socket != no_socket ||
-        state.sntp_server_socket != no_socket) {
+        state.sntp_server_socket != no_socket || state.time_server_socket6 != no_socket ||
+        state.sntp_server_socket6 != no_socket) {
         // The server threads close the sockets themselves.
-        stop_published_socket(state.time_server_socket);
-        stop_published_socket(state.sntp_server_socket);
+        for (auto* published : {&state.time_server_socket, &state.sntp_server_socket, &state.time_server_socket6,
+                                &state.sntp_server_socket6})
+            stop_published_socket(*published);
     }
     return 0;
 }

@@ -7,7 +7,7 @@ namespace {
 
 std::atomic<name_lookup> g_lookup{nullptr};
 
-std::string look_up(ipv4_address address) {
+std::string look_up(ip_address address) {
     const name_lookup replaced = g_lookup.load();
     return replaced ? replaced(address) : host_name_of(address);
 }
@@ -16,13 +16,13 @@ std::string look_up(ipv4_address address) {
 
 void set_client_name_lookup(name_lookup lookup) { g_lookup.store(lookup); }
 
-client_name_cache::entry* client_name_cache::find(ipv4_address client) {
+client_name_cache::entry* client_name_cache::find(ip_address client) {
     for (entry& e : entries_)
         if (e.last_use != 0 && e.address == client) return &e;
     return nullptr;
 }
 
-const std::string& client_name_cache::shown_name(ipv4_address client, time_point now) {
+const std::string& client_name_cache::shown_name(ip_address client, time_point now) {
     entry* e = find(client);
     if (!e || now - e->found >= name_lifetime) {
         if (!e) {
@@ -34,14 +34,14 @@ const std::string& client_name_cache::shown_name(ipv4_address client, time_point
         }
         ++lookups_;
         e->shown = look_up(client);
-        if (e->shown.empty()) e->shown = ipv4_text(client);
+        if (e->shown.empty()) e->shown = address_text(client);
         e->found = now;
     }
     e->last_use = ++uses_;
     return e->shown;
 }
 
-bool client_name_cache::log_due(ipv4_address client, time_point now) {
+bool client_name_cache::log_due(ip_address client, time_point now) {
     entry* e = find(client);
     if (!e) return true;
     if (e->logged && now - e->logged_at < log_period) return false;

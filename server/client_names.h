@@ -11,7 +11,7 @@
 namespace orvane {
 
 // The reverse look-up: a host name, or "" when there is none.
-using name_lookup = std::string (*)(ipv4_address address);
+using name_lookup = std::string (*)(ip_address address);
 // Replaces the reverse look-up of every server (tests: a resolver that is
 // slow or knows no names); nullptr restores host_name_of.
 void set_client_name_lookup(name_lookup lookup);
@@ -29,23 +29,23 @@ public:
 
     // The name to show for `client`, looked up only when it is not cached
     // (this may block for as long as the resolver takes).
-    const std::string& shown_name(ipv4_address client, time_point now);
+    const std::string& shown_name(ip_address client, time_point now);
     // True when `client` (just shown) has not been logged within the log
     // period; notes the time if so.
-    bool log_due(ipv4_address client, time_point now);
+    bool log_due(ip_address client, time_point now);
     // How many look-ups the cache has made.
     std::uint32_t lookups_made() const { return lookups_; }
 
 private:
     struct entry {
-        ipv4_address address;
+        ip_address address;
         std::string shown;
         time_point found{};
         time_point logged_at{};
         std::uint64_t last_use = 0;  // 0: the slot is free
         bool logged = false;
     };
-    entry* find(ipv4_address client);
+    entry* find(ip_address client);
 
     std::array<entry, capacity> entries_{};
     std::uint64_t uses_ = 0;

@@ -24,7 +24,10 @@ struct client_reporter::shared {
 
     std::mutex wake_mutex;
     std::condition_variable wake;
-    std::atomic<ipv4_address> latest{};
+    // Too wide for a lock-free atomic with IPv6: a lock of its own, held
+    // only to copy it.
+    std::mutex latest_mutex;
+    ip_address latest{};
     std::atomic<bool> pending{false};
     bool stopping = false;  // under wake_mutex
 
@@ -33,13 +36,13 @@ struct client_reporter::shared {
     void run();
     bool stopped();
     // Waits for the next client; false when the server has ended.
-    bool next_client(ipv4_address& client);
+    bool next_client(ip_address& client);
     // Waits `period` unless the server ends first; false when it has ended.
     bool rest(std::chrono::milliseconds period);
     // Waits while a query runs (when asked to); false when the server has ended.
     bool engine_idle();
     // Writes the status line and the log; false when the server has ended.
-    bool report(ipv4_address client, const std::string& name);
+    bool report(ip_address client, const std::string& name);
 };
 
 bool client_reporter::shared::stopped() {
@@ -47,12 +50,13 @@ bool client_reporter::shared::stopped() {
     return stopping;
 }
 
-bool client_reporter::shared::next_client(ipv4_address& client) {
+bool client_reporter::shared::next_client(ip_address& client) {
     std::unique_lock<std::mutex> lock(wake_mutex);
     wake.wait(lock, [this] { return stopping || pending.load(); });
     if (stopping) return false;
     pending.store(false);  // before `latest` is read, so no newer client is missed
-    client = latest.load();
+    std::lock_guard<std::mutex> copy(latest_mutex);
+    client = latest;
     return true;
 }
 
@@ -68,7 +72,7 @@ bool client_reporter::shared::engine_idle() {
     return !stopped();
 }
 
-bool client_reporter::shared::report(ipv4_address client, const std::string& name) {
+bool client_reporter::shared::report(ip_address client, const std::string& name) {
     // A look-up may have outlasted the server: its client is not shown then.
     if (stopped()) return false;
     chronobel_state& s = *owner;
@@ -83,7 +87,7 @@ bool client_reporter::shared::report(ipv4_address client, const std::string& nam
 }
 
 void client_reporter::shared::run() {
-    ipv4_address client;
+    ip_address client;
     while (next_client(client)) {
         const std::string name = names.shown_name(client, std::chrono::steady_clock::now());
         if (!engine_idle() || !report(client, name) || !rest(status_report_period)) return;
@@ -118,9 +122,12 @@ client_reporter::~client_reporter() {
     thread_.join_for(report_thread_end_limit_ms);
 }
 
-void client_reporter::served(ipv4_address client) {
+void client_reporter::served(ip_address client) {
     if (!shared_) return;
-    shared_->latest.store(client);
+    {
+        std::lock_guard<std::mutex> lock(shared_->latest_mutex);
+        shared_->latest = client;
+    }
     // Only the first client after a report wakes the thread; the rest of a
     // flood just replaces the latest address.
     if (!shared_->pending.exchange(true)) {

@@ -38,7 +38,7 @@ public:
     client_reporter& operator=(const client_reporter&) = delete;
 
     // The server has answered `client` (cheap: no lock, no system call in a flood).
-    void served(ipv4_address client);
+    void served(ip_address client);
 
 private:
     struct shared;

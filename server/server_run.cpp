@@ -23,25 +23,40 @@ ntp_timestamp server_timestamp(filetime utc) {
     return {filetime_to_ntp_timestamp(utc).seconds, static_cast<std::uint32_t>(in_second * fraction_per_ms / units_per_ms)};
 }
 
-server_socket::server_socket(std::atomic<socket_handle>& stored, socket_transport transport)
-    : stored_(stored), own_(open_socket(transport)) {
+server_socket::server_socket(std::atomic<socket_handle>& stored, socket_transport transport, ip_family family)
+    : stored_(stored), own_(open_socket(transport, family)) {
     if (own_ != no_socket) stored_.store(own_);
 }
 
-server_socket::~server_socket() {
+server_socket::~server_socket() { close(); }
+
+void server_socket::close() {
     if (own_ == no_socket) return;
     // A stopper that took the socket has finished with it once this returns.
     withdraw_published_socket(stored_, own_);
     close_socket(own_);
+    own_ = no_socket;
 }
 
-bool keeps_serving(chronobel_state& state, const server_socket& socket) {
-    return state.stop_requested.load() == 0 && server_enabled(state) && socket.still_published();
+ip_address any_address(ip_family family) { return family == ip_family::v6 ? ipv6_any : ipv4_any; }
+
+bool keeps_serving(chronobel_state& state, const server_sockets& sockets) {
+    return state.stop_requested.load() == 0 && server_enabled(state) && sockets.v4.still_published() &&
+           sockets.v6.still_published();
 }
 
-void pause_while_serving(chronobel_state& state, const server_socket& socket, std::uint32_t ms) {
-    for (std::uint32_t waited = 0; waited < ms && keeps_serving(state, socket); waited += pause_step_ms)
+void pause_while_serving(chronobel_state& state, const server_sockets& sockets, std::uint32_t ms) {
+    for (std::uint32_t waited = 0; waited < ms && keeps_serving(state, sockets); waited += pause_step_ms)
         sleep_ms(pause_step_ms);
+}
+
+socket_handle next_ready_socket(const server_sockets& sockets) {
+    if (!sockets.v6.is_open()) return sockets.v4.handle();
+    if (!sockets.v4.is_open()) return sockets.v6.handle();
+    const socket_handle both[] = {sockets.v4.handle(), sockets.v6.handle()};
+    const int ready = wait_any_readable(both, 2, pause_step_ms);
+    if (ready == -2) sleep_ms(pause_step_ms);  // a failing wait must not spin the thread
+    return ready >= 0 ? both[ready] : no_socket;
 }
 
 }  // namespace orvane

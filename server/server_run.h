@@ -47,7 +47,7 @@ private:
 // it, so the handle is never freed while anyone may still use it.
 class server_socket {
 public:
-    server_socket(std::atomic<socket_handle>& stored, socket_transport transport);
+    server_socket(std::atomic<socket_handle>& stored, socket_transport transport, ip_family family);
     ~server_socket();
     server_socket(const server_socket&) = delete;
     server_socket& operator=(const server_socket&) = delete;
@@ -56,17 +56,37 @@ public:
     socket_handle handle() const { return own_; }
     // False once a stopper has taken the socket.
     bool still_published() const { return stored_.load() == own_; }
+    // Withdraws and closes the socket now (one the server cannot use).
+    void close();
 
 private:
     std::atomic<socket_handle>& stored_;
     socket_handle own_;
 };
 
+// A server's two sockets: one for IPv4, one for IPv6 (IPv6 only, so both
+// can hold the same port), each published in its own slot of the state.
+struct server_sockets {
+    server_sockets(std::atomic<socket_handle>& stored_v4, std::atomic<socket_handle>& stored_v6,
+                   socket_transport transport)
+        : v4(stored_v4, transport, ip_family::v4), v6(stored_v6, transport, ip_family::v6) {}
+    server_socket v4, v6;
+};
+
+// The address a server's socket of `family` binds: every local one.
+ip_address any_address(ip_family family);
+
 // A pass may begin: the program goes on, "Server" is on, and nobody has
-// taken the server's socket to stop it.
-bool keeps_serving(chronobel_state& state, const server_socket& socket);
+// taken either of the server's sockets to stop it.
+bool keeps_serving(chronobel_state& state, const server_sockets& sockets);
 
 // Waits about `ms`, in short steps, while the server keeps serving.
-void pause_while_serving(chronobel_state& state, const server_socket& socket, std::uint32_t ms);
+void pause_while_serving(chronobel_state& state, const server_sockets& sockets, std::uint32_t ms);
+
+// The open socket that has a datagram or a connection waiting. With one
+// socket open it is that one at once (its own receive or accept then
+// blocks, until a stopper ends it); with two, the wait lasts at most a
+// short step, so that a stop is seen, and gives no_socket when nothing came.
+socket_handle next_ready_socket(const server_sockets& sockets);
 
 }  // namespace orvane

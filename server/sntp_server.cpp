@@ -1,5 +1,5 @@
-// The SNTP server: answers each request on UDP port 123 with the system
-// clock, while the setting "Server" is on.
+// The SNTP server: answers each request on UDP port 123, over IPv4 and IPv6,
+// with the system clock, while the setting "Server" is on.
 #include <array>
 #include <atomic>
 #include "core/status_hold.h"
@@ -58,7 +58,7 @@ constexpr std::uint32_t receive_error_pause_ms = 100;
 
 std::atomic<sntp_reply_pause> g_reply_pause{nullptr};
 
-void serve(chronobel_state& state, const server_socket& socket) {
+void serve(chronobel_state& state, const server_sockets& sockets) {
     client_reporter report(state, sntp_status_text, false);
     // A longer datagram is cut to a request's size: its first 48 bytes are
     // all that is read of it.
@@ -73,11 +73,13 @@ void serve(chronobel_state& state, const server_socket& socket) {
     std::array<datagram, batch_size> outgoing;
     bool failed_before = false;
 
-    while (keeps_serving(state, socket)) {
-        const int count = receive_datagrams(socket.handle(), received.data(), batch_size);
+    while (keeps_serving(state, sockets)) {
+        const socket_handle socket = next_ready_socket(sockets);
+        if (socket == no_socket) continue;
+        const int count = receive_datagrams(socket, received.data(), batch_size);
         if (count < 0) {
             if (error_of_one_datagram(last_socket_error())) continue;
-            if (failed_before) pause_while_serving(state, socket, receive_error_pause_ms);
+            if (failed_before) pause_while_serving(state, sockets, receive_error_pause_ms);
             failed_before = true;
             continue;
         }
@@ -97,9 +99,21 @@ void serve(chronobel_state& state, const server_socket& socket) {
         const ntp_timestamp transmit = server_timestamp(system_time_now());
         for (int i = 0; i < due; ++i)
             replies[i] = make_sntp_reply(requests[i], server_timestamp(received_at[i]), transmit);
-        send_datagrams(socket.handle(), outgoing.data(), due);
+        send_datagrams(socket, outgoing.data(), due);
         report.served(outgoing[due - 1].peer);
     }
+}
+
+// Binds the socket to the port on every local address of its family, as
+// the only socket there, with receive stamps; closes it when it cannot.
+bool bind_port(chronobel_state& state, server_socket& socket, ip_family family) {
+    const bool bound = socket.is_open() && reserve_server_port(socket.handle(), socket_transport::udp) &&
+                       bind_socket(socket.handle(), any_address(family), state.sntp_server_port);
+    if (bound)
+        enable_receive_stamps(socket.handle());  // else the clock is read after the receive
+    else
+        socket.close();
+    return bound;
 }
 
 }  // namespace
@@ -113,17 +127,18 @@ void run_sntp_server(chronobel_state& state) {
     {
         winsock_use winsock(state.engine);
         if (winsock.acquired()) {
-            server_socket socket(state.sntp_server_socket, socket_transport::udp);
-            const bool bound = socket.is_open() && reserve_server_port(socket.handle(), socket_transport::udp) &&
-                               bind_socket(socket.handle(), ipv4_any, state.sntp_server_port);
-            if (bound) enable_receive_stamps(socket.handle());  // else the clock is read after the receive
+            server_sockets sockets(state.sntp_server_socket, state.sntp_server_socket6, socket_transport::udp);
+            // A system without IPv6 gives no IPv6 socket: that is no port error.
+            const bool has_ipv6 = sockets.v6.is_open();
+            const bool bound_v4 = bind_port(state, sockets.v4, ip_family::v4);
+            const bool bound_v6 = has_ipv6 && bind_port(state, sockets.v6, ip_family::v6);
             windows_time.start_after_bind();
-            if (!bound) {
+            if (!bound_v4 || (has_ipv6 && !bound_v6)) {
                 hold_status_text(state);
                 state.view().set_text(control_status_line, port_error_text);
-            } else {
-                serve(state, socket);
             }
+            // IPv6 is served beside IPv4, not instead of it.
+            if (bound_v4) serve(state, sockets);
         }
     }
     windows_time.restart_at_end();

@@ -12,7 +12,7 @@ struct datagram {
     std::uint8_t* bytes = nullptr;
     int capacity = 0;  // receiving: the room at `bytes`; a longer datagram is cut to it
     int length = 0;    // received, or to be sent
-    ipv4_address peer;
+    ip_address peer;
     std::uint16_t peer_port = 0;
     // When a received datagram arrived, on the clock of sys/clock.h: the
     // kernel's receive stamp where the socket gives one, otherwise the time

@@ -68,8 +68,8 @@ struct server_scan::shared {
     bool begin_exchange(socket_handle socket);
     // Takes it back before it is closed; true when the watchdog ended it.
     bool end_exchange();
-    scan_measure measure_time(ipv4_address address, std::uint16_t port);
-    scan_measure measure_sntp(ipv4_address address, std::uint16_t port);
+    scan_measure measure_time(ip_address address, std::uint16_t port);
+    scan_measure measure_sntp(ip_address address, std::uint16_t port);
     scan_measure outcome(bool answered, steady::time_point from);
 };
 
@@ -100,8 +100,8 @@ scan_measure server_scan::shared::outcome(bool answered, steady::time_point from
 }
 
 // TIME: from the start of the connection to the fourth byte of the reply.
-scan_measure server_scan::shared::measure_time(ipv4_address address, std::uint16_t port) {
-    const socket_handle socket = open_socket(socket_transport::tcp);
+scan_measure server_scan::shared::measure_time(ip_address address, std::uint16_t port) {
+    const socket_handle socket = open_socket(socket_transport::tcp, address.family);
     if (socket == no_socket) return {};
     scan_measure result{};
     if (begin_exchange(socket)) {
@@ -122,8 +122,8 @@ scan_measure server_scan::shared::measure_time(ipv4_address address, std::uint16
 }
 
 // SNTP: from the request to a usable 48-byte reply.
-scan_measure server_scan::shared::measure_sntp(ipv4_address address, std::uint16_t port) {
-    const socket_handle socket = open_socket(socket_transport::udp);
+scan_measure server_scan::shared::measure_sntp(ip_address address, std::uint16_t port) {
+    const socket_handle socket = open_socket(socket_transport::udp, address.family);
     if (socket == no_socket) return {};
     scan_measure result{};
     if (begin_exchange(socket)) {
@@ -163,11 +163,18 @@ void server_scan::shared::measure_all() {
         scan_row row;
         row.index = static_cast<int>(i);
         row.name = target.name;
-        ipv4_address address = ipv4_from_text(target.name);
-        if (address != ipv4_none || resolve_ipv4(target.name, address)) {
-            row.address = ipv4_text(address);
-            row.time = measure_time(address, target.time_port);
-            if (!stopped()) row.sntp = measure_sntp(address, target.sntp_port);
+        // The server's addresses in the resolver's order, up to the first
+        // that answers either protocol: that one is shown, else the last.
+        std::vector<ip_address> addresses;
+        if (server_addresses(target.name, addresses)) {
+            for (const ip_address& address : addresses) {
+                row.address = address_text(address);
+                row.time = measure_time(address, target.time_port);
+                if (!stopped()) row.sntp = measure_sntp(address, target.sntp_port);
+                if (stopped() || row.time.outcome == scan_outcome::answered ||
+                    row.sntp.outcome == scan_outcome::answered)
+                    break;
+            }
         }
         deliver(std::move(row));
     }

@@ -49,7 +49,7 @@ int receive_datagrams(socket_handle socket, datagram* batch, int count) {
     if (count < 1) return 0;
     mmsghdr messages[most_per_call];
     iovec parts[most_per_call];
-    sockaddr_in senders[most_per_call];
+    sockaddr_storage senders[most_per_call];
     alignas(cmsghdr) unsigned char stamps[most_per_call][stamp_room];
     std::memset(messages, 0, sizeof(mmsghdr) * static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -76,7 +76,7 @@ int receive_datagrams(socket_handle socket, datagram* batch, int count) {
         batch[i].received_at = arrival_time(messages[i].msg_hdr, real_now, now);
         batch[i].length = static_cast<int>(messages[i].msg_len);
         batch[i].peer = bsd_sockets::address_of(senders[i]);
-        batch[i].peer_port = ntohs(senders[i].sin_port);
+        batch[i].peer_port = bsd_sockets::port_of(senders[i]);
     }
     return n;
 }
@@ -87,7 +87,7 @@ int send_datagrams(socket_handle socket, const datagram* batch, int count) {
         const int now = count - done < most_per_call ? count - done : most_per_call;
         mmsghdr messages[most_per_call];
         iovec parts[most_per_call];
-        sockaddr_in peers[most_per_call];
+        bsd_sockets::endpoint peers[most_per_call];
         std::memset(messages, 0, sizeof(mmsghdr) * static_cast<std::size_t>(now));
         for (int i = 0; i < now; ++i) {
             const datagram& d = batch[done + i];
@@ -95,8 +95,8 @@ int send_datagrams(socket_handle socket, const datagram* batch, int count) {
             peers[i] = bsd_sockets::socket_address(d.peer, d.peer_port);
             messages[i].msg_hdr.msg_iov = &parts[i];
             messages[i].msg_hdr.msg_iovlen = 1;
-            messages[i].msg_hdr.msg_name = &peers[i];
-            messages[i].msg_hdr.msg_namelen = sizeof peers[i];
+            messages[i].msg_hdr.msg_name = &peers[i].storage;
+            messages[i].msg_hdr.msg_namelen = static_cast<socklen_t>(peers[i].size);
         }
         int n;
         do n = sendmmsg(descriptor_of(socket), messages, static_cast<unsigned>(now), MSG_NOSIGNAL);

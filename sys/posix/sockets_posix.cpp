@@ -14,6 +14,8 @@ namespace orvane {
 namespace {
 
 using bsd_sockets::address_of;
+using bsd_sockets::endpoint;
+using bsd_sockets::port_of;
 using bsd_sockets::socket_address;
 
 // A descriptor is stored as fd + 1 so that descriptor 0 stays representable
@@ -73,10 +75,17 @@ void record_socket_error() { t_last_error = winsock_code(errno); }
 bool start_socket_library() { return true; }
 void stop_socket_library() {}
 
-socket_handle open_socket(socket_transport transport) {
-    const int fd = transport == socket_transport::tcp ? socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)
-                                                      : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    return fd < 0 ? failed_with(no_socket) : handle_of(fd);
+socket_handle open_socket(socket_transport transport, ip_family family) {
+    const int domain = bsd_sockets::address_family(family);
+    const int fd = transport == socket_transport::tcp ? socket(domain, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)
+                                                      : socket(domain, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return failed_with(no_socket);
+    const socket_handle s = handle_of(fd);
+    if (family == ip_family::v6 && !set_flag(s, IPPROTO_IPV6, IPV6_V6ONLY, true)) {
+        ::close(fd);
+        return no_socket;
+    }
+    return s;
 }
 
 void close_socket(socket_handle s) {
@@ -102,33 +111,33 @@ bool keepalive_enabled(socket_handle s) {
     return getsockopt(fd_of(s), SOL_SOCKET, SO_KEEPALIVE, &value, &size) == 0 && value != 0;
 }
 
-bool connect_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
-    const sockaddr_in a = socket_address(address, port);
-    return connect(fd_of(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 || failed_with(false);
+bool connect_socket(socket_handle s, ip_address address, std::uint16_t port) {
+    const endpoint a = socket_address(address, port);
+    return connect(fd_of(s), a.get(), static_cast<socklen_t>(a.size)) == 0 || failed_with(false);
 }
 
-bool bind_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
-    const sockaddr_in a = socket_address(address, port);
-    return bind(fd_of(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 || failed_with(false);
+bool bind_socket(socket_handle s, ip_address address, std::uint16_t port) {
+    const endpoint a = socket_address(address, port);
+    return bind(fd_of(s), a.get(), static_cast<socklen_t>(a.size)) == 0 || failed_with(false);
 }
 
 std::uint16_t bound_port(socket_handle s) {
-    sockaddr_in a{};
-    socklen_t size = sizeof a;
-    if (getsockname(fd_of(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return failed_with(std::uint16_t{0});
-    return ntohs(a.sin_port);
+    endpoint a;
+    socklen_t size = sizeof a.storage;
+    if (getsockname(fd_of(s), a.get(), &size) != 0) return failed_with(std::uint16_t{0});
+    return port_of(a.storage);
 }
 
 bool listen_socket(socket_handle s, int backlog) { return listen(fd_of(s), backlog) == 0 || failed_with(false); }
 
-socket_handle accept_connection(socket_handle listener, ipv4_address* peer) {
-    sockaddr_in a{};
-    socklen_t size = sizeof a;
+socket_handle accept_connection(socket_handle listener, ip_address* peer) {
+    endpoint a;
+    socklen_t size = sizeof a.storage;
     int fd;
-    do fd = accept4(fd_of(listener), reinterpret_cast<sockaddr*>(&a), &size, SOCK_CLOEXEC);
+    do fd = accept4(fd_of(listener), a.get(), &size, SOCK_CLOEXEC);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) return failed_with(no_socket);
-    if (peer) *peer = address_of(a);
+    if (peer) *peer = address_of(a.storage);
     return handle_of(fd);
 }
 
@@ -167,32 +176,35 @@ int wait_any_readable(const socket_handle* sockets, int count, std::uint32_t tim
     return -1;
 }
 
-int send_datagram(socket_handle s, const void* data, int length, ipv4_address to, std::uint16_t port) {
-    const sockaddr_in a = socket_address(to, port);
+int send_datagram(socket_handle s, const void* data, int length, ip_address to, std::uint16_t port) {
+    const endpoint a = socket_address(to, port);
     ssize_t n;
-    do n = sendto(fd_of(s), data, static_cast<std::size_t>(length), MSG_NOSIGNAL,
-                  reinterpret_cast<const sockaddr*>(&a), sizeof a);
+    do n = sendto(fd_of(s), data, static_cast<std::size_t>(length), MSG_NOSIGNAL, a.get(), static_cast<socklen_t>(a.size));
     while (n < 0 && errno == EINTR);
     return n < 0 ? failed_with(-1) : static_cast<int>(n);
 }
 
-int receive_datagram(socket_handle s, void* data, int length, ipv4_address* from, std::uint16_t* from_port) {
-    sockaddr_in a{};
-    socklen_t size = sizeof a;
+int receive_datagram(socket_handle s, void* data, int length, ip_address* from, std::uint16_t* from_port) {
+    endpoint a;
+    socklen_t size = sizeof a.storage;
     ssize_t n;
-    do n = recvfrom(fd_of(s), data, static_cast<std::size_t>(length), 0, reinterpret_cast<sockaddr*>(&a), &size);
+    do n = recvfrom(fd_of(s), data, static_cast<std::size_t>(length), 0, a.get(), &size);
     while (n < 0 && errno == EINTR);
     if (n < 0) return failed_with(-1);
-    if (from) *from = address_of(a);
-    if (from_port) *from_port = ntohs(a.sin_port);
+    if (from) *from = address_of(a.storage);
+    if (from_port) *from_port = port_of(a.storage);
     return static_cast<int>(n);
 }
 
 int last_socket_error() { return t_last_error; }
 
-ipv4_address ipv4_from_text(const std::string& text) { return bsd_sockets::ipv4_from_text(text); }
-bool resolve_ipv4(const std::string& name, ipv4_address& address) { return bsd_sockets::resolve_ipv4(name, address); }
-std::string host_name_of(ipv4_address address) { return bsd_sockets::host_name_of(address); }
+ip_address ipv4_from_text(const std::string& text) { return bsd_sockets::ipv4_from_text(text); }
+bool ip_from_text(const std::string& text, ip_address& address) { return bsd_sockets::ip_from_text(text, address); }
+std::string address_text(ip_address address) { return bsd_sockets::address_text(address); }
+bool resolve_addresses(const std::string& name, std::vector<ip_address>& addresses) {
+    return bsd_sockets::resolve_addresses(name, addresses);
+}
+std::string host_name_of(ip_address address) { return bsd_sockets::host_name_of(address); }
 std::uint32_t name_lookups_made() { return bsd_sockets::name_lookups.load(); }
 
 }  // namespace orvane

@@ -9,6 +9,8 @@ namespace orvane {
 namespace {
 
 using bsd_sockets::address_of;
+using bsd_sockets::endpoint;
+using bsd_sockets::port_of;
 using bsd_sockets::socket_address;
 
 SOCKET raw(socket_handle s) { return static_cast<SOCKET>(s); }
@@ -28,9 +30,18 @@ bool start_socket_library() {
 
 void stop_socket_library() { WSACleanup(); }
 
-socket_handle open_socket(socket_transport transport) {
-    return handle_of(transport == socket_transport::tcp ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)
-                                                        : socket(AF_INET, SOCK_DGRAM, 0));
+socket_handle open_socket(socket_transport transport, ip_family family) {
+    const int domain = bsd_sockets::address_family(family);
+    const socket_handle s = handle_of(transport == socket_transport::tcp ? socket(domain, SOCK_STREAM, IPPROTO_TCP)
+                                                                         : socket(domain, SOCK_DGRAM, 0));
+    // IPV6_V6ONLY is already Winsock's default; set as on POSIX, so both agree.
+    if (s != no_socket && family == ip_family::v6 && !set_flag(s, IPPROTO_IPV6, IPV6_V6ONLY, true)) {
+        const int error = WSAGetLastError();
+        closesocket(raw(s));
+        WSASetLastError(error);
+        return no_socket;
+    }
+    return s;
 }
 
 void close_socket(socket_handle s) {
@@ -55,30 +66,28 @@ bool keepalive_enabled(socket_handle s) {
     return getsockopt(raw(s), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&value), &size) == 0 && value;
 }
 
-bool connect_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
-    const sockaddr_in a = socket_address(address, port);
-    return connect(raw(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+bool connect_socket(socket_handle s, ip_address address, std::uint16_t port) {
+    const endpoint a = socket_address(address, port);
+    return connect(raw(s), a.get(), a.size) == 0;
 }
 
-bool bind_socket(socket_handle s, ipv4_address address, std::uint16_t port) {
-    const sockaddr_in a = socket_address(address, port);
-    return bind(raw(s), reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+bool bind_socket(socket_handle s, ip_address address, std::uint16_t port) {
+    const endpoint a = socket_address(address, port);
+    return bind(raw(s), a.get(), a.size) == 0;
 }
 
 std::uint16_t bound_port(socket_handle s) {
-    sockaddr_in a{};
-    int size = sizeof a;
-    if (getsockname(raw(s), reinterpret_cast<sockaddr*>(&a), &size) != 0) return 0;
-    return ntohs(a.sin_port);
+    endpoint a;
+    if (getsockname(raw(s), a.get(), &a.size) != 0) return 0;
+    return port_of(a.storage);
 }
 
 bool listen_socket(socket_handle s, int backlog) { return listen(raw(s), backlog) == 0; }
 
-socket_handle accept_connection(socket_handle listener, ipv4_address* peer) {
-    sockaddr_in a{};
-    int size = sizeof a;
-    const SOCKET s = accept(raw(listener), reinterpret_cast<sockaddr*>(&a), &size);
-    if (s != INVALID_SOCKET && peer) *peer = address_of(a);
+socket_handle accept_connection(socket_handle listener, ip_address* peer) {
+    endpoint a;
+    const SOCKET s = accept(raw(listener), a.get(), &a.size);
+    if (s != INVALID_SOCKET && peer) *peer = address_of(a.storage);
     return handle_of(s);
 }
 
@@ -117,33 +126,36 @@ int wait_any_readable(const socket_handle* sockets, int count, std::uint32_t tim
     return -1;
 }
 
-int send_datagram(socket_handle s, const void* data, int length, ipv4_address to, std::uint16_t port) {
-    const sockaddr_in a = socket_address(to, port);
-    const int n = sendto(raw(s), static_cast<const char*>(data), length, 0, reinterpret_cast<const sockaddr*>(&a),
-                         sizeof a);
+int send_datagram(socket_handle s, const void* data, int length, ip_address to, std::uint16_t port) {
+    const endpoint a = socket_address(to, port);
+    const int n = sendto(raw(s), static_cast<const char*>(data), length, 0, a.get(), a.size);
     return n == SOCKET_ERROR ? -1 : n;
 }
 
-int receive_datagram(socket_handle s, void* data, int length, ipv4_address* from, std::uint16_t* from_port) {
-    sockaddr_in a{};
-    int size = sizeof a;
-    int n = recvfrom(raw(s), static_cast<char*>(data), length, 0, reinterpret_cast<sockaddr*>(&a), &size);
+int receive_datagram(socket_handle s, void* data, int length, ip_address* from, std::uint16_t* from_port) {
+    endpoint a;
+    int n = recvfrom(raw(s), static_cast<char*>(data), length, 0, a.get(), &a.size);
     if (n == SOCKET_ERROR) {
         // Winsock fills the buffer with the start of a longer datagram, drops
         // the rest and reports WSAEMSGSIZE; POSIX cuts it without a word.
-        if (WSAGetLastError() != WSAEMSGSIZE || a.sin_family != AF_INET) return -1;
+        const int family = a.storage.ss_family;
+        if (WSAGetLastError() != WSAEMSGSIZE || (family != AF_INET && family != AF_INET6)) return -1;
         n = length;
     }
-    if (from) *from = address_of(a);
-    if (from_port) *from_port = ntohs(a.sin_port);
+    if (from) *from = address_of(a.storage);
+    if (from_port) *from_port = port_of(a.storage);
     return n;
 }
 
 int last_socket_error() { return WSAGetLastError(); }
 
-ipv4_address ipv4_from_text(const std::string& text) { return bsd_sockets::ipv4_from_text(text); }
-bool resolve_ipv4(const std::string& name, ipv4_address& address) { return bsd_sockets::resolve_ipv4(name, address); }
-std::string host_name_of(ipv4_address address) { return bsd_sockets::host_name_of(address); }
+ip_address ipv4_from_text(const std::string& text) { return bsd_sockets::ipv4_from_text(text); }
+bool ip_from_text(const std::string& text, ip_address& address) { return bsd_sockets::ip_from_text(text, address); }
+std::string address_text(ip_address address) { return bsd_sockets::address_text(address); }
+bool resolve_addresses(const std::string& name, std::vector<ip_address>& addresses) {
+    return bsd_sockets::resolve_addresses(name, addresses);
+}
+std::string host_name_of(ip_address address) { return bsd_sockets::host_name_of(address); }
 std::uint32_t name_lookups_made() { return bsd_sockets::name_lookups.load(); }
 
 }  // namespace orvane

@@ -5,7 +5,9 @@
 # 2 ms, and rdate reads the TIME server. No client may set the clock: each
 # runs in its query-only mode, and the whole script runs without the right
 # to set it (setpriv --bounding-set=-sys_time). The program runs in dry-run
-# mode and is stopped by its process id.
+# mode and is stopped by its process id. Over IPv6 (::1), ntpdate -q and
+# rdate -6 read the same servers, and the program's /c checks a chronyd -x
+# that serves on ::1 only.
 #
 # usage: real_clients_test.sh <native chronobel>
 set -euo pipefail
@@ -13,7 +15,13 @@ program=$(realpath "$1")
 export PATH=$PATH:/usr/sbin:/sbin
 work=$(mktemp -d)
 server_pid=
+chronyd_pid=
 cleanup() {
+  if [ -n "$chronyd_pid" ]; then
+    kill -TERM "$chronyd_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$chronyd_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$chronyd_pid" 2>/dev/null || true
+  fi
   if [ -n "$server_pid" ]; then
     kill -TERM "$server_pid" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; done
@@ -83,6 +91,13 @@ read_at=$(date -d "$(echo "$shown" | sed 's/^rdate: \[[^]]*\][[:space:]]*//')" +
 [ "$read_at" -ge $((before - 1)) ] && [ "$read_at" -le $((after + 1)) ] || fail "TIME server read as $shown"
 echo "rdate reads the TIME server: $shown"
 
+# The same servers over IPv6.
+offset=$(ntpdate -q ::1 2>&1 | awk '/::1/ && $4 ~ /^[-+][0-9.]+$/ { print $4 }' || true)
+[ -n "$offset" ] || fail "ntpdate did not accept the SNTP server on ::1: $(ntpdate -q ::1 2>&1)"
+echo "ntpdate accepts the SNTP server on ::1, offset $offset s"
+shown=$(rdate -6 -p ::1 2>&1) || fail "rdate could not read the TIME server on ::1: $shown"
+echo "rdate reads the TIME server on ::1: $shown"
+
 # The program showed its clients on the status line (standard output).
 sleep 0.5
 grep -q '^SNTP Server Chronobeled ' "$work/served.txt" || fail "no SNTP status line: $(cat "$work/served.txt")"
@@ -93,4 +108,29 @@ for _ in $(seq 100); do kill -0 "$server_pid" 2>/dev/null || break; sleep 0.1; d
 kill -0 "$server_pid" 2>/dev/null && fail "the program did not end on SIGTERM"
 wait "$server_pid" || fail "the program ended with $?"
 server_pid=
+
+# The program as a client of chronyd over IPv6: chronyd -x never touches the
+# clock, serves its own clock (local stratum) on ::1's port 123 only, and
+# keeps its files in the temporary directory.
+cat > "$work/chrony-server.conf" <<CONF
+cmdport 0
+bindcmdaddress /
+pidfile $work/chronyd-server.pid
+bindaddress ::1
+allow ::1
+local stratum 8
+CONF
+chronyd -x -d -u root -f "$work/chrony-server.conf" > "$work/chronyd.txt" 2>&1 &
+chronyd_pid=$!
+for _ in $(seq 50); do
+  [ -n "$(ss -Hlun 'sport = :123')" ] && break
+  kill -0 "$chronyd_pid" 2>/dev/null || fail "chronyd ended: $(cat "$work/chronyd.txt")"
+  sleep 0.1
+done
+checked=$(prog/chronobel /c ::1 2>&1) || fail "/c ::1 against chronyd: $checked"
+echo "$checked" | grep -q '^Time Checked, Difference found as ' || fail "/c ::1 printed: $checked"
+echo "/c ::1 checks chronyd on ::1: $(echo "$checked" | tail -1)"
+kill -TERM "$chronyd_pid"
+for _ in $(seq 50); do kill -0 "$chronyd_pid" 2>/dev/null || break; sleep 0.1; done
+chronyd_pid=
 echo "real clients: all passed"

@@ -146,12 +146,12 @@ struct slow_lookup {
     static inline std::condition_variable changed;
     static inline bool entered = false, released = false;
 
-    static bool resolve(const std::string&, ipv4_address& address) {
+    static bool resolve(const std::string&, std::vector<ip_address>& addresses) {
         std::unique_lock<std::mutex> lock(mutex);
         entered = true;
         changed.notify_all();
         changed.wait_for(lock, 10s, [] { return released; });
-        address = ipv4_loopback;
+        addresses.assign(1, ipv4_loopback);
         return true;
     }
     static void reset() {
@@ -266,10 +266,52 @@ TEST(QueryLifecycle, ListEntriesAreDottedTextOrNamesAndManualEntriesAreUsedAsGiv
     }
 }
 
-TEST(QueryLifecycle, NamesWithoutAnIpv4AddressFailWith8) {
-    // An empty label, which no resolver can answer, and an IPv6-only address;
-    // neither sends a query off this machine to find that out.
-    for (const char* name : {"no-such-host..invalid", "::1"}) {
+namespace {
+// A name whose first address has no server and whose second has one.
+bool first_address_silent(const std::string&, std::vector<ip_address>& addresses) {
+    addresses = {ipv6_loopback, ipv4_loopback};
+    return true;
+}
+}  // namespace
+
+TEST(QueryLifecycle, Ipv6EntriesAreAskedAndANamesAddressesAreTriedInTurn) {
+    const time_responder time6(time_reply_bytes(march_2024), false, ipv6_loopback);
+    const sntp_responder sntp6(sntp_reply_now, ipv6_loopback);
+    for (const char* entry : {"::1", "[::1]", "0:0::1"}) {
+        for (const std::int32_t protocol : {protocol_time, protocol_sntp}) {
+            query_harness q;
+            q.engine.protocol = protocol;
+            q.engine.time_port = time6.port();
+            q.engine.sntp_port = sntp6.port();
+            q.engine.server_name = entry;
+            const std::uint32_t lookups = name_lookups_made();
+            EXPECT_EQ(q.run(), query_ok) << entry;
+            EXPECT_EQ(name_lookups_made(), lookups) << entry;
+            EXPECT_EQ(q.engine.server_address_text, "::1") << entry;
+        }
+    }
+    // The name's IPv6 address refuses (TIME) or is silent (SNTP, nothing
+    // listens there): the IPv4 address behind it answers.
+    const time_responder time4(time_reply_bytes(march_2024));
+    const sntp_responder sntp4(sntp_reply_now);
+    set_name_resolver(first_address_silent);
+    for (const std::int32_t protocol : {protocol_time, protocol_sntp}) {
+        query_harness q;
+        q.engine.protocol = protocol;
+        q.engine.time_port = time4.port();
+        q.engine.sntp_port = sntp4.port();
+        q.engine.server_name = "two.example";
+        EXPECT_EQ(q.run(), query_ok) << protocol;
+        EXPECT_EQ(q.engine.server_address_text, "127.0.0.1");
+        EXPECT_EQ(q.engine.server_name, "two.example");
+    }
+    set_name_resolver(nullptr);
+}
+
+TEST(QueryLifecycle, NamesWithoutAnAddressFailWith8) {
+    // An empty label, which no resolver can answer without a query off this
+    // machine, and IPv6 text that is no address.
+    for (const char* name : {"no-such-host..invalid", "[::1"}) {
         query_harness q;
         q.engine.server_name = name;
         EXPECT_EQ(q.run(), query_unresolved) << name;

@@ -49,6 +49,8 @@ TEST(ServerScan, MeasuresEveryServerInTurnAndMarksTheOnesThatDoNotAnswer) {
     sntp_responder sntp_b = answering_sntp();
     time_responder time_silent({}, true);
     sntp_responder sntp_silent = sntp_responder::silent();
+    const time_responder time6(time_reply_bytes(3'900'000'002u), false, ipv6_loopback);
+    const sntp_responder sntp6(sntp_reply_now, ipv6_loopback);
     const std::uint16_t dead = closed_port();
     const std::vector<scan_target> targets = {
         {"127.0.0.1", time_a.port(), sntp_a.port()},
@@ -56,6 +58,7 @@ TEST(ServerScan, MeasuresEveryServerInTurnAndMarksTheOnesThatDoNotAnswer) {
         {"127.0.0.1", dead, dead},
         {"127.0.0.1", time_silent.port(), sntp_silent.port()},
         {"no-such-host..invalid", 37, 123},
+        {"[::1]", time6.port(), sntp6.port()},
     };
     auto state = std::make_shared<chronobel_state>();
     row_collector rows;
@@ -65,8 +68,8 @@ TEST(ServerScan, MeasuresEveryServerInTurnAndMarksTheOnesThatDoNotAnswer) {
 
     const std::vector<scan_row> got = scan.take_rows();
     ASSERT_EQ(got.size(), targets.size());
-    EXPECT_EQ(rows.notices, 6);  // one per row, one at the end
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(got[i].index, i);
+    EXPECT_EQ(rows.notices, 7);  // one per row, one at the end
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i].index, i);
     for (int i : {0, 1}) {
         EXPECT_EQ(got[i].address, "127.0.0.1");
         EXPECT_EQ(got[i].time.outcome, scan_outcome::answered) << i;
@@ -83,6 +86,9 @@ TEST(ServerScan, MeasuresEveryServerInTurnAndMarksTheOnesThatDoNotAnswer) {
     EXPECT_EQ(got[3].sntp.outcome, scan_outcome::timed_out);
     EXPECT_EQ(got[4].address, "");
     EXPECT_EQ(got[4].time.outcome, scan_outcome::failed);
+    EXPECT_EQ(got[5].address, "::1");
+    EXPECT_EQ(got[5].time.outcome, scan_outcome::answered);
+    EXPECT_EQ(got[5].sntp.outcome, scan_outcome::answered);
     EXPECT_TRUE(scan.take_rows().empty());
     EXPECT_EQ(state->engine.winsock_users.load(), 0);
 }

@@ -17,6 +17,7 @@
 #include "server/sntp_reply.h"
 #include "engine/worker.h"
 #include "sys/clock.h"
+#include "support/query_harness.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
 
@@ -29,8 +30,8 @@ using bytes = std::vector<std::uint8_t>;
 
 // 2020-01-01 12:00:00.500 UTC.
 constexpr filetime noon_2020 = E1900 + 3'786'868'800ULL * 10'000'000 + 5'000'000;
-constexpr ipv4_address client_a{{127, 0, 0, 2}};
-constexpr ipv4_address client_b{{127, 0, 0, 3}};
+constexpr ip_address client_a{{127, 0, 0, 2}};
+constexpr ip_address client_b{{127, 0, 0, 3}};
 
 sntp_packet request_with(std::uint8_t first, std::uint8_t fill) {
     sntp_packet p;
@@ -70,11 +71,11 @@ void count_reply_batch() { ++reply_batches; }
 // Reverse look-ups for the tests: none known, or held until released.
 std::atomic<int> lookups{0};
 std::atomic<bool> lookups_released{false};
-std::string no_names(ipv4_address) {
+std::string no_names(ip_address) {
     ++lookups;
     return {};
 }
-std::string held_names(ipv4_address) {
+std::string held_names(ip_address) {
     ++lookups;
     for (int i = 0; i < 20'000 && !lookups_released; ++i) std::this_thread::sleep_for(1ms);
     return "slow.example";
@@ -91,7 +92,7 @@ struct SntpServer : server_fixture {
         server_fixture::TearDown();
     }
     // Starts the server and has one request from `from` answered and shown.
-    void serve_one_client(ipv4_address from) {
+    void serve_one_client(ip_address from) {
         const std::uint16_t port = start_sntp_server();
         ASSERT_NE(port, 0);
         udp_client client(from);
@@ -257,6 +258,22 @@ TEST_F(SntpServer, StatusLineNamesTheClientAfterTheReply) {
     serve_one_client(ipv4_loopback);  // "localhost" in /etc/hosts
     EXPECT_EQ(view.last_text(control_status_line), "SNTP Server Chronobeled localhost");
     EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
+}
+
+TEST_F(SntpServer, AnswersOverIpv6BesideIpv4AndStopsBoth) {
+    set_client_name_lookup(no_names);
+    ASSERT_NE(start_sntp_server(), 0);
+    const std::uint16_t port6 = bound_port(state.sntp_server_socket6.load());
+    ASSERT_NE(port6, 0);
+    query_harness q;
+    q.engine.protocol = protocol_sntp;
+    q.engine.sntp_port = port6;
+    q.engine.server_name = "::1";
+    EXPECT_EQ(q.run(), query_ok);
+    EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "SNTP Server Chronobeled ::1"; }));
+    EXPECT_TRUE(stop_servers());
+    EXPECT_EQ(state.sntp_server_socket.load(), no_socket);
+    EXPECT_EQ(state.sntp_server_socket6.load(), no_socket);
 }
 
 TEST_F(SntpServer, DottedAddressWhenTheClientHasNoName) {

@@ -12,6 +12,7 @@
 #include "engine/query.h"
 #include "server/client_names.h"
 #include "server/servers.h"
+#include "support/query_harness.h"
 #include "sys/clock.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
@@ -25,11 +26,11 @@ using bytes = std::vector<std::uint8_t>;
 
 // 2020-01-01 12:00:00 UTC.
 constexpr filetime noon_2020 = E1900 + 3'786'868'800ULL * 10'000'000;
-constexpr ipv4_address client_a{{127, 0, 0, 2}};
-constexpr ipv4_address client_b{{127, 0, 0, 3}};
+constexpr ip_address client_a{{127, 0, 0, 2}};
+constexpr ip_address client_b{{127, 0, 0, 3}};
 
 std::atomic<int> lookups{0};
-std::string no_names(ipv4_address) {
+std::string no_names(ip_address) {
     ++lookups;
     return {};
 }
@@ -109,6 +110,24 @@ TEST_F(TimeServer, StatusWaitsForTheRunningQueryButRepliesDoNot) {
     state.engine.phase = 0;
     EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "TIME Server Chronobeled 127.0.0.3"; }));
     EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
+}
+
+TEST_F(TimeServer, AnswersOverIpv6BesideIpv4AndStopsBoth) {
+    set_client_name_lookup(no_names);
+    ASSERT_NE(start_time_server(), 0);
+    const std::uint16_t port6 = bound_port(state.time_server_socket6.load());
+    ASSERT_NE(port6, 0);
+    query_harness q;
+    q.engine.protocol = protocol_time;
+    q.engine.time_port = port6;
+    q.engine.server_name = "[::1]";
+    EXPECT_EQ(q.run(), query_ok);
+    EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "TIME Server Chronobeled ::1"; }));
+    EXPECT_TRUE(stop_servers());
+    EXPECT_EQ(state.time_server_socket.load(), no_socket);
+    EXPECT_EQ(state.time_server_socket6.load(), no_socket);
+    const std::string log = log_text();
+    EXPECT_NE(log.find("  TIME Server Chronobeled ::1\r\n"), std::string::npos) << log;
 }
 
 TEST_F(TimeServer, NamedOrDottedAndLoggedUnderTheServerSwitch) {

@@ -64,6 +64,22 @@ struct worker_fixture : operation_fixture {
 
 }  // namespace
 
+TEST_F(worker_fixture, AnIpv6ListEntryIsCheckedAndShownInItsUsualForm) {
+    sntp_responder server(sntp_reply_now, ipv6_loopback);
+    write_list({"[0:0:0::1]"});
+    state->engine.server_source = source_list;
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    state->correct_requested = 0;
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(status_starts_with("Time Checked, Difference found as "));
+    ASSERT_TRUE(idle());
+    const auto steps = status_from("Initialising...");
+    ASSERT_GE(steps.size(), 4u);
+    EXPECT_EQ(steps[2], "Looking for server at ::1");
+    EXPECT_EQ(steps[3], "Waiting for reply from [0:0:0::1]");
+}
+
 TEST_F(worker_fixture, ACheckShowsEveryStepThenItsResult) {
     sntp_responder server(sntp_reply_now);
     state->engine.sntp_port = server.port();

@@ -3,6 +3,7 @@
 // built-in servers' sockets, whose ports no other socket may share and
 // which read a datagram too long for them as its first 48 bytes.
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <gtest/gtest.h>
 #include <array>
 #include <chrono>
@@ -83,15 +84,21 @@ TEST(WinsockCount, AbortEndsABlockedReceiveWithinASecond) {
 namespace {
 
 // A socket that asks to share: SO_REUSEADDR, as any program may set it.
-bool sharing_bind_works(int type, ipv4_address address, std::uint16_t port) {
-    const SOCKET s = socket(AF_INET, type, 0);
+bool sharing_bind_works(int type, ip_address address, std::uint16_t port) {
+    const bool v6 = address.family == ip_family::v6;
+    const SOCKET s = socket(v6 ? AF_INET6 : AF_INET, type, 0);
     const BOOL on = TRUE;
     setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     std::memcpy(&a.sin_addr, address.bytes.data(), 4);
-    const bool bound = bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    sockaddr_in6 a6{};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_port = htons(port);
+    std::memcpy(&a6.sin6_addr, address.bytes.data(), 16);
+    const bool bound = v6 ? bind(s, reinterpret_cast<const sockaddr*>(&a6), sizeof a6) == 0
+                          : bind(s, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     closesocket(s);
     return bound;
 }
@@ -119,11 +126,16 @@ TEST(ServerSockets, PortsAreTheirsAloneAndLongDatagramsAreAnswered) {
     std::thread time([state] { run_time_server(*state); });
     const std::uint16_t sntp_port = wait_for_port(state->sntp_server_socket);
     const std::uint16_t time_port = wait_for_port(state->time_server_socket);
+    const std::uint16_t sntp_port6 = wait_for_port(state->sntp_server_socket6);
+    const std::uint16_t time_port6 = wait_for_port(state->time_server_socket6);
     EXPECT_NE(sntp_port, 0);
     EXPECT_NE(time_port, 0);
-    for (const ipv4_address address : {ipv4_any, ipv4_loopback}) {
-        EXPECT_FALSE(sharing_bind_works(SOCK_DGRAM, address, sntp_port)) << ipv4_text(address);
-        EXPECT_FALSE(sharing_bind_works(SOCK_STREAM, address, time_port)) << ipv4_text(address);
+    EXPECT_NE(sntp_port6, 0);
+    EXPECT_NE(time_port6, 0);
+    for (const ip_address address : {ipv4_any, ipv4_loopback, ipv6_any, ipv6_loopback}) {
+        const bool v6 = address.family == ip_family::v6;
+        EXPECT_FALSE(sharing_bind_works(SOCK_DGRAM, address, v6 ? sntp_port6 : sntp_port)) << address_text(address);
+        EXPECT_FALSE(sharing_bind_works(SOCK_STREAM, address, v6 ? time_port6 : time_port)) << address_text(address);
     }
 
     // Winsock refuses a datagram longer than the buffer (WSAEMSGSIZE): the

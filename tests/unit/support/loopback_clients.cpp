@@ -10,7 +10,7 @@
 namespace orvane::testing {
 namespace {
 
-sockaddr_in address_of(ipv4_address address, std::uint16_t port) {
+sockaddr_in address_of(ip_address address, std::uint16_t port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
@@ -26,7 +26,7 @@ bool readable(int fd, std::chrono::milliseconds limit) {
 
 }  // namespace
 
-udp_client::udp_client(ipv4_address self) : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+udp_client::udp_client(ip_address self) : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
     const sockaddr_in a = address_of(self, 0);
     bind(fd_, reinterpret_cast<const sockaddr*>(&a), sizeof a);
 }
@@ -56,7 +56,7 @@ bool udp_client::exchange(std::uint16_t port, const sntp_packet& request, sntp_p
     return true;
 }
 
-bool read_time_stream(std::uint16_t port, std::vector<std::uint8_t>& bytes, ipv4_address self,
+bool read_time_stream(std::uint16_t port, std::vector<std::uint8_t>& bytes, ip_address self,
                       const std::string& to_send, std::chrono::milliseconds limit) {
     bytes.clear();
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

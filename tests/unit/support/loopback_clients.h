@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 class udp_client {
 public:
-    explicit udp_client(ipv4_address self = ipv4_loopback);
+    explicit udp_client(ip_address self = ipv4_loopback);
     ~udp_client();
     udp_client(const udp_client&) = delete;
     udp_client& operator=(const udp_client&) = delete;
@@ -36,7 +36,7 @@ private:
 // Connects to 127.0.0.1:port from `self`, optionally sends `to_send`, and
 // reads until the end of the stream. False when the connection fails or the
 // stream does not end within `limit`.
-bool read_time_stream(std::uint16_t port, std::vector<std::uint8_t>& bytes, ipv4_address self = ipv4_loopback,
+bool read_time_stream(std::uint16_t port, std::vector<std::uint8_t>& bytes, ip_address self = ipv4_loopback,
                       const std::string& to_send = {}, std::chrono::milliseconds limit = 2000ms);
 
 // Polls `ready` every 2 ms for at most `limit`.

@@ -5,11 +5,11 @@
 namespace orvane::testing {
 namespace {
 
-// A socket bound to a free port of 127.0.0.1, and that port.
-socket_handle bind_free_port(socket_transport transport, std::uint16_t& port) {
-    const socket_handle s = open_socket(transport);
+// A socket bound to a free port of a loopback address, and that port.
+socket_handle bind_free_port(socket_transport transport, ip_address at, std::uint16_t& port) {
+    const socket_handle s = open_socket(transport, at.family);
     if (s == no_socket) return no_socket;
-    if (!bind_socket(s, ipv4_loopback, 0)) {
+    if (!bind_socket(s, at, 0)) {
         close_socket(s);
         return no_socket;
     }
@@ -38,9 +38,9 @@ byte_string time_reply_bytes(std::uint32_t seconds) {
 
 // --- SNTP ---
 
-sntp_responder::sntp_responder(shaper shape) : shape_(std::move(shape)) {
+sntp_responder::sntp_responder(shaper shape, ip_address at) : shape_(std::move(shape)), address_(at) {
     start_socket_library();
-    socket_ = bind_free_port(socket_transport::udp, port_);
+    socket_ = bind_free_port(socket_transport::udp, address_, port_);
     thread_ = std::thread([this] { serve(); });
 }
 
@@ -50,9 +50,9 @@ sntp_responder::~sntp_responder() {
         stopping_ = true;
     }
     // A datagram of our own wakes the blocked receive.
-    const socket_handle waker = open_socket(socket_transport::udp);
+    const socket_handle waker = open_socket(socket_transport::udp, address_.family);
     const std::uint8_t nudge = 0;
-    send_datagram(waker, &nudge, 1, ipv4_loopback, port_);
+    send_datagram(waker, &nudge, 1, address_, port_);
     thread_.join();
     close_socket(waker);
     close_socket(socket_);
@@ -67,7 +67,7 @@ std::vector<byte_string> sntp_responder::requests() const {
 void sntp_responder::serve() {
     for (;;) {
         std::uint8_t buffer[512];
-        ipv4_address from;
+        ip_address from;
         std::uint16_t from_port = 0;
         const int n = receive_datagram(socket_, buffer, sizeof buffer, &from, &from_port);
         byte_string request;
@@ -85,10 +85,10 @@ void sntp_responder::serve() {
 
 // --- TIME ---
 
-time_responder::time_responder(byte_string reply, bool hold_until_released)
-    : reply_(std::move(reply)), held_(hold_until_released) {
+time_responder::time_responder(byte_string reply, bool hold_until_released, ip_address at)
+    : reply_(std::move(reply)), address_(at), held_(hold_until_released) {
     start_socket_library();
-    listener_ = bind_free_port(socket_transport::tcp, port_);
+    listener_ = bind_free_port(socket_transport::tcp, address_, port_);
     listen_socket(listener_, 8);
     thread_ = std::thread([this] { serve(); });
 }
@@ -101,8 +101,8 @@ time_responder::~time_responder() {
     }
     changed_.notify_all();
     // A connection of our own wakes the blocked accept.
-    const socket_handle waker = open_socket(socket_transport::tcp);
-    connect_socket(waker, ipv4_loopback, port_);
+    const socket_handle waker = open_socket(socket_transport::tcp, address_.family);
+    connect_socket(waker, address_, port_);
     thread_.join();
     close_socket(waker);
     close_socket(listener_);

@@ -1,4 +1,4 @@
-// Small TIME and SNTP servers on 127.0.0.1 for tests. Each binds a free port
+// Small TIME and SNTP servers on 127.0.0.1 (or ::1) for tests. Each binds a free port
 // when it is made, answers from a thread of its own, and stops when it is
 // destroyed. They use only the socket seam, so they build for both systems.
 #pragma once
@@ -31,7 +31,7 @@ byte_string time_reply_bytes(std::uint32_t seconds);
 class sntp_responder {
 public:
     using shaper = std::function<byte_string(const byte_string& request)>;
-    explicit sntp_responder(shaper shape);
+    explicit sntp_responder(shaper shape, ip_address at = ipv4_loopback);
     ~sntp_responder();
     sntp_responder(const sntp_responder&) = delete;
     sntp_responder& operator=(const sntp_responder&) = delete;
@@ -46,6 +46,7 @@ private:
     void serve();
 
     shaper shape_;
+    ip_address address_;
     socket_handle socket_ = no_socket;
     std::uint16_t port_ = 0;
     mutable std::mutex mutex_;
@@ -65,7 +66,7 @@ inline std::uint16_t closed_port() {
 // waits, open and silent, until release() or the end of the server.
 class time_responder {
 public:
-    explicit time_responder(byte_string reply, bool hold_until_released = false);
+    explicit time_responder(byte_string reply, bool hold_until_released = false, ip_address at = ipv4_loopback);
     ~time_responder();
     time_responder(const time_responder&) = delete;
     time_responder& operator=(const time_responder&) = delete;
@@ -81,6 +82,7 @@ private:
     void serve();
 
     byte_string reply_;
+    ip_address address_;
     socket_handle listener_ = no_socket;
     std::uint16_t port_ = 0;
     mutable std::mutex mutex_;
