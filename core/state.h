@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "core/auto_backoff.h"
 #include "core/main_view.h"
 #include "core/program_threads.h"
 #include "core/query_engine.h"
@@ -74,6 +75,8 @@ public:
     std::atomic<std::int64_t> due_period_ms{0};
     std::atomic<std::uint64_t> due_start_tick{0};
     std::atomic<std::int32_t> status_hold_ticks{20};
+    // Retries of failed automatic operations.
+    auto_backoff backoff;
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};
     std::atomic<filetime> server_local_time{0};

@@ -90,7 +90,7 @@ void running_pass(chronobel_state& state) {
     }
     if (status_step == 5 && e.phase > 5) {
         complete_operation(state);
-        end_operation(state);
+        end_operation(state, e.failed ? operation_outcome::failed : operation_outcome::succeeded);
     }
 }
 
@@ -136,7 +136,10 @@ void abort_operation(chronobel_state& state) {
 
 void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
 
-void end_operation(chronobel_state& state) {
+void end_operation(chronobel_state& state, operation_outcome outcome) {
+    if (state.engine.operation_aborted) outcome = operation_outcome::aborted;
+    if (note_operation_end(state, outcome, tick_count64()) && !in_service())
+        state.view().post_command(command_arm_auto_retry);
     restore_idle_controls(state);
     if (exit_when_done.exchange(false)) state.stop_requested = 1;
     if (const operation_end_pause pause = end_pause.load()) pause();
@@ -145,10 +148,11 @@ void end_operation(chronobel_state& state) {
     finish_query(state.engine);
 }
 
-int start_operation(chronobel_state& state) {
+int start_operation(chronobel_state& state, auto_kind automatic) {
     query_engine& e = state.engine;
     if (e.in_progress) return 0;
     if (int result = prepare_query(e); result != 0) return result;
+    note_operation_start(state, automatic);
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
     // Auto begins every operation with SNTP, which knows the time to the
