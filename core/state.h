@@ -7,11 +7,13 @@
 #include <vector>
 #include "core/auto_backoff.h"
 #include "core/main_view.h"
+#include "core/resync.h"
 #include "core/program_threads.h"
 #include "core/query_engine.h"
 #include "core/settings_record.h"
 #include "core/text_id.h"
 #include "core/ui_table.h"
+#include "sys/address_watch.h"
 #include "sys/sockets_types.h"
 #include "sys/threads.h"
 
@@ -77,6 +79,8 @@ public:
     std::atomic<std::int32_t> status_hold_ticks{20};
     // Retries of failed automatic operations.
     auto_backoff backoff;
+    // Resynchronisation after resume and when the network returns.
+    resync_request resync;
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};
     std::atomic<filetime> server_local_time{0};
@@ -99,6 +103,8 @@ public:
     std::atomic<std::uint8_t> reload_requested{0};
     // The threads that use this state; joined before the program ends.
     program_thread_set threads;
+    // Hears of new addresses while the worker runs (it asks for a resync).
+    address_watch network_watch;
 
 private:
     null_view null_view_;

@@ -1,10 +1,12 @@
 #include "engine/worker.h"
+#include <algorithm>
 #include <string>
 #include "core/socket_handover.h"
 #include "data/server_list.h"
 #include "engine/countdown.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/resync.h"
 #include "engine/server_state_text.h"
 #include "engine/service_autosync.h"
 #include "engine/sync_result.h"
@@ -19,6 +21,9 @@ namespace orvane {
 std::atomic<int> status_step{0};
 
 namespace {
+
+// The worker never waits less between passes.
+constexpr std::int64_t shortest_wait_ms = 10;
 
 std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
@@ -114,6 +119,14 @@ void idle_pass(chronobel_state& state) {
     } else if (in_service()) {
         service_autosync(state);
     }
+    resync_if_due(state, tick_count64());
+}
+
+// The wait before the next pass: the refresh rate, or less when a
+// resynchronisation falls due sooner.
+std::uint32_t pass_wait_ms(const chronobel_state& state) {
+    const std::int64_t refresh = status_refresh_ms.load();
+    return static_cast<std::uint32_t>(std::clamp(resync_wait_ms(state, tick_count64()), shortest_wait_ms, refresh));
 }
 
 // The server's clock keeps running from the time the last operation found.
@@ -206,7 +219,7 @@ void worker_loop(chronobel_state& state) {
         else
             idle_pass(state);
         advance_server_clock(state);
-        wait_event(state.worker_event, static_cast<std::uint32_t>(status_refresh_ms.load()));
+        wait_event(state.worker_event, pass_wait_ms(state));
         reset_event(state.worker_event);
     } while (!state.stop_requested);
 

@@ -6,6 +6,7 @@
 #include <thread>
 #include "app/startup.h"
 #include "engine/ntp_time.h"
+#include "engine/resync.h"
 #include "engine/worker.h"
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
@@ -353,6 +354,37 @@ TEST_F(worker_fixture, TheServicesAutoSyncPassesADeadAddressAndSetsTheClockFromT
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(state->backoff.failures.load(), 0);
+}
+
+// A resume or a new address asks for a resynchronisation: one AutoSync after
+// the settle delay, and no second one within the minute.
+TEST_F(worker_fixture, AResumeOrANewAddressSyncsOnceSettledAndNotTwiceInAMinute) {
+    sntp_responder server(sntp_reply_now);
+    state->engine.sntp_port = server.port();
+    state->settings.autosync_enabled = 1;
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 2000));
+    // The passes of the worker show, as each writes the clock.
+    auto passes_go_on = [&] {
+        const std::size_t seen = view.texts(control_local_time).size();
+        return wait_until([&] { return view.texts(control_local_time).size() > seen + 3; }, 5000);
+    };
+    ask_resync(*state);  // what the address watch does
+    ASSERT_TRUE(passes_go_on());
+    EXPECT_TRUE(clock.recorded_sets().empty()) << "not before it settled";
+    clock.tick_shift = 10'500;
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    ask_resync(*state);  // a resume 10 s after
+    clock.tick_shift = clock.tick_shift + 10'500;
+    ASSERT_TRUE(passes_go_on());
+    EXPECT_EQ(clock.recorded_sets().size(), 1u) << "once a minute at most";
+    clock.tick_shift = clock.tick_shift + 50'000;  // a minute after the first
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->resync.pending.load(), 0);
+    EXPECT_TRUE(resumed_between(1'000, 1'000 + resume_jump_ms));
+    EXPECT_FALSE(resumed_between(1'000, resume_jump_ms));
 }
 
 TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
