@@ -177,3 +177,15 @@ menu_of click | grep -q $'^1009\t-\tReset Auto Timers$' || e2e_fail "no Reset Au
 grep -c 'No response from 127.0.0.1' "$e2e_program_dir/dLog.txt" | grep -qx 2 || e2e_fail "log: $(cat "$e2e_program_dir/dLog.txt")"
 end_by command
 e2e_note "after a time-out over both protocols the check failed and the countdown came back: '$(tr -d '\r' <"$e2e_program_dir/dLog.txt" | tail -1)'"
+
+# 6. Back from sleep (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC): once things
+# have settled the AutoSync runs by itself; it fails on the silent server, and
+# the countdown then names the retry a minute later.
+e2e_start_program
+await_started
+e2e_probe_run post 536 18 0
+await_status '^Waiting for reply from 127\.0\.0\.1$' 20
+await_status '^Unable to sync from 127\.0\.0\.1$' 30
+await_status '^AutoSync failed, retry in ' 40
+end_by command
+e2e_note "a resume started the AutoSync; after its failure the countdown shows the retry"
