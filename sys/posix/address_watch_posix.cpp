@@ -3,6 +3,7 @@
 #include "sys/address_watch.h"
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,8 +15,9 @@ namespace orvane {
 
 namespace {
 
-// The thread looks at its stop flag this often, and is given this long to end.
-constexpr int poll_interval_ms = 250;
+// The thread looks at its stop flag at least this often (a stop wakes it at
+// once through its pipe), and is given this long to end.
+constexpr int poll_interval_ms = 1'000;
 constexpr std::uint32_t join_limit_ms = 2'000;
 constexpr std::size_t receive_buffer_bytes = 8192;
 
@@ -23,12 +25,15 @@ constexpr std::size_t receive_buffer_bytes = 8192;
 
 struct address_watch::impl {
     int socket = -1;
+    // Written once to wake the thread for its end.
+    int wake[2] = {-1, -1};
     address_appeared appeared = nullptr;
     void* context = nullptr;
     std::atomic<bool> stopping{false};
     joinable_thread thread;
     ~impl() {
-        if (socket >= 0) close(socket);
+        for (int fd : {socket, wake[0], wake[1]})
+            if (fd >= 0) close(fd);
     }
 };
 
@@ -46,8 +51,8 @@ void watch_loop(void* parameter) {
     auto* w = static_cast<address_watch::impl*>(parameter);
     alignas(nlmsghdr) char buffer[receive_buffer_bytes];
     while (!w->stopping) {
-        pollfd p{w->socket, POLLIN, 0};
-        if (poll(&p, 1, poll_interval_ms) <= 0) continue;
+        pollfd p[2] = {{w->socket, POLLIN, 0}, {w->wake[0], POLLIN, 0}};
+        if (poll(p, 2, poll_interval_ms) <= 0 || (p[0].revents & POLLIN) == 0) continue;
         const ssize_t got = recv(w->socket, buffer, sizeof buffer, MSG_DONTWAIT);
         if (got <= 0) continue;
         bool appeared = false;
@@ -69,7 +74,7 @@ bool address_watch::start(address_appeared appeared, void* context) {
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
     local.nl_groups = RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR;
-    if (w->socket < 0 || bind(w->socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+    if (w->socket < 0 || pipe2(w->wake, O_CLOEXEC) != 0 || bind(w->socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         !w->thread.start(watch_loop, w)) {
         delete w;
         return false;
@@ -81,6 +86,8 @@ bool address_watch::start(address_appeared appeared, void* context) {
 void address_watch::stop() {
     if (!impl_) return;
     impl_->stopping = true;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t written = write(impl_->wake[1], &wake, 1);
     // A thread that misses its limit keeps what it uses: the record is left
     // to it rather than freed under it.
     if (impl_->thread.join_for(join_limit_ms)) delete impl_;
