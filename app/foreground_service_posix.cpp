@@ -2,6 +2,7 @@
 #include <time.h>
 #include "app/startup.h"
 #include "app/foreground_service.h"
+#include "core/status_hold.h"
 #include "engine/resync.h"
 #include "sys/suspend.h"
 #include "sys/threads.h"
@@ -23,7 +24,7 @@ int run_foreground_service(chronobel_state& state) {
     sigaddset(&stop_signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    state.status_hold_ticks = 99;
+    state.status_hold_until = status_hold_forever;
     running_as_service = 1;
     window_mode = window_service;
     state.due_period_ms = 0;

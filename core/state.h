@@ -76,7 +76,9 @@ public:
     std::atomic<std::uint64_t> autocheck_start_tick{0};
     std::atomic<std::int64_t> due_period_ms{0};
     std::atomic<std::uint64_t> due_start_tick{0};
-    std::atomic<std::int32_t> status_hold_ticks{20};
+    // The tick (tick_count64) until which the status line is held; see
+    // core/status_hold.h. 0: not held.
+    std::atomic<std::uint64_t> status_hold_until{0};
     // Retries of failed automatic operations.
     auto_backoff backoff;
     // Resynchronisation after resume and when the network returns.

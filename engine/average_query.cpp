@@ -1,5 +1,7 @@
 #include "engine/average_query.h"
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <vector>
 #include "core/state.h"
 #include "data/server_list.h"
@@ -20,16 +22,33 @@ constexpr std::uint32_t time_out_margin_ms = 1500;
 struct server_run {
     std::string name;
     socket_handle socket = no_socket;
-    sntp_exchange exchange;
+    // The exchanges with the server, all on its one socket: the first alone,
+    // then, once a round trip is known, two at a time. An idle one has sent
+    // nothing.
+    std::array<sntp_exchange, average_exchanges_at_once> exchanges;
+    std::array<bool, average_exchanges_at_once> running{};
     std::vector<time_sample> samples;
+    int begun = 0;  // exchanges begun
+    int lost = 0;   // exchanges given up without a reply
     bool failed = false;
-    bool complete() const { return failed || samples.size() >= static_cast<std::size_t>(average_exchanges_per_server); }
+    bool complete() const {
+        return failed || static_cast<int>(samples.size()) + lost >= average_exchanges_per_server;
+    }
 };
 
 std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
     return text;
+}
+
+// Begins the server's next exchange in place of exchange `i` (its first
+// request goes out at once), or leaves that one idle when all have begun.
+void begin_exchange(server_run& r, std::size_t i) {
+    r.exchanges[i] = sntp_exchange{};
+    r.exchanges[i].socket = r.socket;
+    r.running[i] = r.begun < average_exchanges_per_server;
+    if (r.running[i]) ++r.begun;
 }
 
 void open_server(server_run& r, std::uint16_t port, std::string& address_text) {
@@ -41,13 +60,70 @@ void open_server(server_run& r, std::uint16_t port, std::string& address_text) {
     if (address_text.empty()) address_text = ipv4_text(address);
     r.socket = open_socket(socket_transport::udp);
     r.failed = r.socket == no_socket || !connect_socket(r.socket, address, port);
-    r.exchange.socket = r.socket;
+    if (!r.failed) begin_exchange(r, 0);
+}
+
+// Each answering server's best sample, and the servers they stand for.
+struct best_samples {
+    std::vector<time_sample> samples;
+    std::vector<const server_run*> servers;
+};
+
+best_samples best_of_each(const std::vector<server_run>& servers) {
+    best_samples best;
+    for (const server_run& r : servers) {
+        const int i = best_exchange(r.samples);
+        if (i < 0) continue;
+        best.samples.push_back(r.samples[static_cast<std::size_t>(i)]);
+        best.servers.push_back(&r);
+    }
+    return best;
+}
+
+// More than half of the servers asked agree, with enough exchanges each.
+bool majority_agrees(const std::vector<server_run>& servers) {
+    const best_samples best = best_of_each(servers);
+    const server_selection chosen = select_servers(best.samples);
+    if (chosen.outcome != selection_outcome::agreed) return false;
+    std::size_t settled = 0;
+    for (std::size_t i = 0; i < best.servers.size(); ++i)
+        if ((chosen.group >> i & 1) && best.servers[i]->samples.size() >= std::size_t{average_exchanges_to_agree})
+            ++settled;
+    return 2 * settled > servers.size();
 }
 
 bool gathered_enough(const std::vector<server_run>& servers, std::uint32_t elapsed) {
-    if (std::all_of(servers.begin(), servers.end(), [](const server_run& r) { return r.complete(); })) return true;
+    const auto all = [&servers](auto done) { return std::all_of(servers.begin(), servers.end(), done); };
+    if (all([](const server_run& r) { return r.complete(); }) || majority_agrees(servers)) return true;
     return elapsed >= average_enough_after_ms &&
-           std::all_of(servers.begin(), servers.end(), [](const server_run& r) { return r.failed || !r.samples.empty(); });
+           all([](const server_run& r) { return r.complete() || !r.samples.empty(); });
+}
+
+std::uint32_t round_trip_ms(const time_sample& s) {
+    constexpr std::int64_t longest = std::int64_t{sntp_retransmit_gaps_ms[0]} << 32;  // in 2^-32 s, as `delay`
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(s.delay, 0, longest) * 1000 >> 32);
+}
+
+std::uint32_t longest_round_trip_ms(const std::vector<time_sample>& samples) {
+    std::uint32_t longest = 0;
+    for (const time_sample& s : samples) longest = std::max(longest, round_trip_ms(s));
+    return longest;
+}
+
+// The longest round trip of `r`, or of the others before it has answered;
+// nothing while nobody has.
+std::optional<std::uint32_t> known_round_trip_ms(const server_run& r, const std::vector<server_run>& servers) {
+    if (!r.samples.empty()) return longest_round_trip_ms(r.samples);
+    std::optional<std::uint32_t> trip;
+    for (const server_run& other : servers)
+        if (!other.samples.empty()) trip = std::max(trip.value_or(0), longest_round_trip_ms(other.samples));
+    return trip;
+}
+
+// The first resend gap: from the round trip once known, else the usual one.
+std::uint32_t resend_gap_ms(std::optional<std::uint32_t> trip) {
+    constexpr std::uint32_t usual = sntp_retransmit_gaps_ms[0];
+    return trip ? std::clamp(*trip * average_round_trips_to_resend, average_least_resend_ms, usual) : usual;
 }
 
 // Sends what is due and takes one datagram; false when the sockets fail.
@@ -56,12 +132,22 @@ bool gather_step(std::vector<server_run>& servers, std::uint32_t now, std::uint3
     std::vector<server_run*> owners;
     std::uint32_t wait = wait_limit_ms;
     for (server_run& r : servers) {
-        if (r.complete()) continue;
-        if (!r.exchange.send_if_due(now)) {
-            r.failed = true;
-            continue;
+        const std::optional<std::uint32_t> trip = known_round_trip_ms(r, servers);
+        const std::uint32_t gap = resend_gap_ms(trip);
+        for (std::size_t i = 0; i < r.exchanges.size() && !r.complete(); ++i) {
+            sntp_exchange& x = r.exchanges[i];
+            if (!r.running[i] && trip) begin_exchange(r, i);  // the second, once the path is known
+            if (!r.running[i]) continue;
+            x.first_gap_ms = gap;
+            if (x.given_up(now)) {
+                ++r.lost;
+                begin_exchange(r, i);
+                if (!r.running[i] || r.complete()) continue;
+            }
+            if (!x.send_if_due(now)) r.failed = true;
+            wait = std::min(wait, x.wait_ms(now, wait_limit_ms));
         }
-        wait = std::min(wait, r.exchange.wait_ms(now, wait_limit_ms));
+        if (r.complete()) continue;
         waiting.push_back(r.socket);
         owners.push_back(&r);
     }
@@ -70,15 +156,15 @@ bool gather_step(std::vector<server_run>& servers, std::uint32_t now, std::uint3
     if (ready == -2) return false;
     if (ready < 0) return true;
     server_run& r = *owners[static_cast<std::size_t>(ready)];
+    std::size_t answered = 0;
     sntp_reading reading;
     sntp_reply_check check = sntp_reply_check::passed;
     filetime t4 = 0;
     std::uint32_t tick = 0;
-    switch (receive_sntp_reply(r.exchange, reading, check, t4, tick)) {
+    switch (receive_sntp_reply(r.exchanges, answered, reading, check, t4, tick)) {
     case sntp_receive::accepted:
         r.samples.push_back({reading.offset, reading.delay, reading.allowance});
-        r.exchange = sntp_exchange{};  // the next exchange begins at once
-        r.exchange.socket = r.socket;
+        begin_exchange(r, answered);
         break;
     case sntp_receive::ignored: break;
     case sntp_receive::refused:  // a kiss-o'-death or no time: this server is done
@@ -90,17 +176,11 @@ bool gather_step(std::vector<server_run>& servers, std::uint32_t now, std::uint3
 // Chooses among the servers' best samples and fills the engine's result.
 int choose(query_engine& e, const std::vector<server_run>& servers, const average_hooks& hooks,
            std::uint32_t start_tick) {
-    std::vector<time_sample> best;
-    std::vector<const server_run*> answered;
-    for (const server_run& r : servers) {
-        const int i = best_exchange(r.samples);
-        if (i < 0) continue;
-        best.push_back(r.samples[static_cast<std::size_t>(i)]);
-        answered.push_back(&r);
-    }
+    const best_samples best = best_of_each(servers);
+    const std::vector<const server_run*>& answered = best.servers;
     e.servers_answered = static_cast<std::int32_t>(answered.size());
     if (answered.empty()) return query_timed_out;
-    const server_selection chosen = select_servers(best);
+    const server_selection chosen = select_servers(best.samples);
     e.servers_agreeing = chosen.group_size;
     std::vector<std::string> used, left_out;
     for (std::size_t i = 0; i < answered.size(); ++i)

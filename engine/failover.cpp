@@ -1,6 +1,7 @@
 #include "engine/failover.h"
 #include <mutex>
 #include <string>
+#include "core/status_hold.h"
 #include "data/server_list.h"
 #include "engine/average_texts.h"
 #include "engine/log.h"
@@ -63,19 +64,30 @@ int retry_next_server(chronobel_state& state) {
     return start_query_thread(state) ? 0 : query_socket_failed;
 }
 
-void report_failed_query(chronobel_state& state) {
+namespace {
+
+// The failure's text on the status line (none: the time-out's text stays),
+// held for reading unless the user's Abort ended the operation, whose
+// "Ready" follows at once.
+void show_failure(chronobel_state& state, const std::string* text) {
+    if (text) state.view().set_text(control_status_line, *text);
+    if (!state.engine.operation_aborted) hold_status_text(state);
+}
+
+}  // namespace
+
+void report_failed_query(chronobel_state& state, bool timed_out) {
     const query_engine& e = state.engine;
     if (e.result_code == query_no_majority) {
         // The servers answered but disagree: the reason, and which they were.
         const std::string text = std::string(average_no_majority) + std::to_string(e.servers_agreeing) +
                                  average_servers_of + std::to_string(e.servers_asked) + average_no_majority_end;
-        state.view().set_text(control_status_line, text);
+        show_failure(state, &text);
         if (!state.settings.log_disabled) write_log_line(state, text + ": ", e.server_name);
         return;
     }
-    std::string text = state.ui_text(text_id::unable_to_sync_from);
-    text += state.engine.server_name;
-    state.view().set_text(control_status_line, text);
+    const std::string text = std::string(state.ui_text(text_id::unable_to_sync_from)) + e.server_name;
+    show_failure(state, timed_out ? nullptr : &text);
     if (!state.settings.log_errors || state.settings.log_disabled) return;
     // A reply that came but failed a check says why: "(kiss-o'-death)".
     std::string name = state.engine.server_name;
@@ -85,9 +97,9 @@ void report_failed_query(chronobel_state& state) {
     write_log_line(state, state.ui_text(text_id::no_response_from), name);
 }
 
-bool handle_failed_query(chronobel_state& state) {
+bool handle_failed_query(chronobel_state& state, bool timed_out) {
     query_engine& e = state.engine;
-    report_failed_query(state);
+    report_failed_query(state, timed_out);
     // The user's Abort and the program's end stop the operation; a time-out
     // only ends its attempt.
     if (e.operation_aborted || state.stop_requested) return false;

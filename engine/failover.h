@@ -9,15 +9,16 @@
 namespace orvane {
 
 // Shows "Unable to sync from" and the server, and logs the failure when the
-// log switches ask for it.
-void report_failed_query(chronobel_state& state);
+// log switches ask for it. After a time-out the status line keeps "Time out
+// on", which says more. Unless the user aborted, the text is held for reading.
+void report_failed_query(chronobel_state& state, bool timed_out = false);
 // Begins an operation's round: from the current list position, now.
 void begin_failover_round(query_engine& engine);
 // The worker's handling of a query whose `failed` is set. Returns true when
 // a new query was started (the operation goes on without passing through
 // idle), false when the operation ends here and the caller ends it
 // (end_operation).
-bool handle_failed_query(chronobel_state& state);
+bool handle_failed_query(chronobel_state& state, bool timed_out = false);
 // The failover step: the other protocol on the same server (Auto), else the
 // next server of the list (failover_plan.h). 0 when a new query was started.
 int retry_next_server(chronobel_state& state);

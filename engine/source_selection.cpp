@@ -25,8 +25,12 @@ struct interval {
     std::int64_t low, high;
 };
 
+std::int64_t root_distance(const time_sample& s) {
+    return add_held(at_least_zero(s.delay) / 2, at_least_zero(s.allowance));
+}
+
 interval interval_of(const time_sample& s) {
-    const std::int64_t half = add_held(at_least_zero(s.delay) / 2, at_least_zero(s.allowance));
+    const std::int64_t half = root_distance(s);
     return {subtract_held(s.offset, half), add_held(s.offset, half)};
 }
 
@@ -47,18 +51,26 @@ int best_exchange(std::span<const time_sample> exchanges) {
 server_selection select_servers(std::span<const time_sample> samples) {
     server_selection result;
     const std::size_t n = std::min(samples.size(), most_compared_servers);
-    result.compared = static_cast<int>(n);
-    if (n == 0) return result;
-
     std::array<interval, most_compared_servers> spans{};
-    for (std::size_t i = 0; i < n; ++i) spans[i] = interval_of(samples[i]);
+    std::uint32_t usable = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        spans[i] = interval_of(samples[i]);
+        if (root_distance(samples[i]) <= most_root_distance) usable |= std::uint32_t{1} << i;
+    }
+    const std::uint32_t all = n == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << n) - 1;
+    result.left_out = all;
+    result.compared = std::popcount(usable);
+    if (usable == 0) return result;
+
     // The point shared by the most intervals can always be taken at the low
     // end of one of them; so each low end is tried, and the groups compared.
     std::uint32_t best = 0, rival = 0;
     for (std::size_t i = 0; i < n; ++i) {
+        if (!(usable >> i & 1)) continue;
         std::uint32_t group = 0;
         for (std::size_t j = 0; j < n; ++j)
-            if (spans[j].low <= spans[i].low && spans[i].low <= spans[j].high) group |= std::uint32_t{1} << j;
+            if ((usable >> j & 1) && spans[j].low <= spans[i].low && spans[i].low <= spans[j].high)
+                group |= std::uint32_t{1} << j;
         if (std::popcount(group) > std::popcount(best)) {
             best = group;
             rival = 0;
@@ -67,11 +79,10 @@ server_selection select_servers(std::span<const time_sample> samples) {
         }
     }
     const int size = std::popcount(best);
-    const std::uint32_t all = n == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << n) - 1;
     result.group = best;
     result.left_out = all & ~best;
     result.group_size = size;
-    if (2 * static_cast<std::size_t>(size) <= n) {
+    if (2 * size <= result.compared) {
         result.outcome = selection_outcome::no_majority;
         return result;
     }
@@ -82,10 +93,17 @@ server_selection select_servers(std::span<const time_sample> samples) {
 
     std::array<std::int64_t, most_compared_servers> offsets{};
     std::size_t count = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (best >> i & 1) offsets[count++] = samples[i].offset;
+    interval shared{int64_min, int64_max};
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(best >> i & 1)) continue;
+        offsets[count++] = samples[i].offset;
+        shared.low = std::max(shared.low, spans[i].low);
+        shared.high = std::min(shared.high, spans[i].high);
+    }
     std::sort(offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(count));
-    result.offset = count % 2 ? offsets[count / 2] : midpoint(offsets[count / 2 - 1], offsets[count / 2]);
+    const std::int64_t median = count % 2 ? offsets[count / 2] : midpoint(offsets[count / 2 - 1], offsets[count / 2]);
+    // The members share a point, so `shared` is not empty.
+    result.offset = std::clamp(median, shared.low, shared.high);
     result.outcome = selection_outcome::agreed;
     return result;
 }

@@ -18,6 +18,12 @@ struct time_sample {
 // A delay or allowance below 0 (a server whose clock ran backwards, a bad
 // field) counts as 0.
 
+// A server's root distance, half its round trip plus its allowance, is the
+// most its answer may be off by its own account. Over 3 s (the usual
+// maxdistance) the answer says nothing worth comparing: a server that admits
+// an hour of error could otherwise agree with anyone.
+constexpr std::int64_t most_root_distance = std::int64_t{3} << 32;
+
 // The exchange with the smallest round trip, the earliest of equals; -1 when
 // there is none. The shortest trip leaves the least room for an uneven one.
 int best_exchange(std::span<const time_sample> exchanges);
@@ -26,15 +32,15 @@ enum class selection_outcome {
     agreed,       // more than half of the servers meet at one point
     no_majority,  // the largest group is half of the servers or fewer
     ambiguous,    // two different groups of that largest size, each a majority
-    no_samples,
+    no_samples,   // none given, or none within most_root_distance
 };
 
 // Bit i of a mask stands for samples[i].
 struct server_selection {
     selection_outcome outcome = selection_outcome::no_samples;
-    std::int64_t offset = 0;      // the group's median offset; set only when agreed
+    std::int64_t offset = 0;      // the group's median, in the shared interval; set only when agreed
     std::uint32_t group = 0;      // the largest group (the first found, when not agreed)
-    std::uint32_t left_out = 0;   // the others: the false tickers, when agreed
+    std::uint32_t left_out = 0;   // the others: the false tickers and the too distant, when agreed
     int group_size = 0;
     int compared = 0;             // how many samples took part
 };
@@ -43,11 +49,15 @@ constexpr std::size_t most_compared_servers = 32;  // the bits of a mask; later 
 
 // Each server's sample (the best of its exchanges) stands for the interval
 // [offset - delay/2 - allowance, offset + delay/2 + allowance], where its true
-// offset must lie. The largest group of intervals that share a point is
-// taken; it must hold more than half of the samples given (servers that did
-// not answer are not given, so they count neither way). The result is the
-// median of the group's offsets; of an even group, the mean of its two middle
-// offsets (rounded down), which lies between two servers that agree.
+// offset must lie. Samples whose root distance is over most_root_distance
+// take no part, as if their server had not answered. The largest group of
+// intervals that share a point is taken; it must hold more than half of the
+// samples compared (servers that did not answer are not given, so they count
+// neither way). The result is the median of the group's offsets (of an even
+// group, the mean of its two middle offsets, rounded down), moved into the
+// interval that every member of the group allows when it lies outside: the
+// mean of two members far apart could otherwise be a time that neither
+// allows.
 server_selection select_servers(std::span<const time_sample> samples);
 
 }  // namespace orvane

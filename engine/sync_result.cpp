@@ -1,6 +1,7 @@
 #include "engine/sync_result.h"
 #include <cinttypes>
 #include <cstdio>
+#include "core/status_hold.h"
 #include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/dry_run.h"
@@ -215,7 +216,7 @@ void complete_operation(chronobel_state& state) {
     const bool service = running_as_service != 0;
     if (!service) {
         state.view().set_text(control_server_name, e.server_name);
-        state.status_hold_ticks = 40;
+        hold_status_text(state);
     }
     bool clock_runs = true;
     if (state.correct_requested) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 #include "core/socket_handover.h"
+#include "core/status_hold.h"
 #include "data/server_list.h"
 #include "engine/countdown.h"
 #include "engine/failover.h"
@@ -29,6 +30,11 @@ std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
 std::atomic<std::uint32_t> query_start_tick{0};
 std::atomic<bool> exit_when_done{false};
+// The hold whose "Ready" has been shown: once per hold.
+std::uint64_t ready_shown_for = 0;
+// status_step after a time-out: the attempt shows no more steps, so that
+// none replays over the time-out's text.
+constexpr int steps_stopped = 6;
 std::atomic<operation_end_pause> end_pause{nullptr};
 
 bool in_service() { return running_as_service != 0; }
@@ -74,9 +80,10 @@ void running_pass(chronobel_state& state) {
         tick_count() - started > attempt_limit_ms(timeout_ms, started - e.operation_start_tick)) {
         if (!in_service()) show_status(state, std::string(state.ui_text(text_id::time_out_on)) + e.server_name);
         abort_query(e);
-        status_step = 0;
+        status_step = steps_stopped;
     }
-    if (in_service() && !e.failed && e.phase < 6) status_step = e.phase.load();
+    const bool timed_out = status_step == steps_stopped;
+    if (in_service() && !timed_out && !e.failed && e.phase < 6) status_step = e.phase.load();
 
     const step_shown shown = show_next_step(state);
     if (shown == step_shown::step) return;
@@ -85,11 +92,14 @@ void running_pass(chronobel_state& state) {
             // Noted before a retry's thread starts, so a pass never measures
             // the new query from the old one's start.
             note_query_started();
-            if (handle_failed_query(state))
+            if (handle_failed_query(state, timed_out))
                 status_step = 0;
             else
                 end_operation(state);
         } else if (e.abort_requested && !e.busy) {
+            // Ended without a failure, as a time-out whose reply came late:
+            // its text is the outcome.
+            if (timed_out) hold_status_text(state);
             end_operation(state);
         }
     }
@@ -100,24 +110,28 @@ void running_pass(chronobel_state& state) {
 }
 
 void idle_pass(chronobel_state& state) {
-    if (state.status_hold_ticks > 0) {
-        if (state.status_hold_ticks == 20) {
-            std::string text = state.ui_text(text_id::ready);
-            if (state.server_state > 0) text += std::string(" (") + server_state_text(state) + ")";
-            show_status(state, text);
-        }
-        if (!in_service()) --state.status_hold_ticks;
+    if (in_service()) {
+        service_autosync(state);
+        resync_if_due(state, tick_count64());
+        return;
+    }
+    const status_hold_stage hold = status_hold_at(state, tick_count64());
+    const std::uint64_t hold_until = state.status_hold_until;
+    if (hold == status_hold_stage::ready && ready_shown_for != hold_until) {
+        ready_shown_for = hold_until;
+        std::string text = state.ui_text(text_id::ready);
+        if (state.server_state > 0) text += std::string(" (") + server_state_text(state) + ")";
+        show_status(state, text);
     }
     if (window_mode == window_shown) {
         state.view().set_text(control_local_time, clock_text(filetime_to_local(system_time_now())));
-        if ((idle_refresh_counter == 0 || state.auto_due > 10) && state.status_hold_ticks == 0 && state.auto_due != 0) {
+        if ((idle_refresh_counter == 0 || state.auto_due > 10) && hold == status_hold_stage::free &&
+            state.auto_due != 0) {
             std::string text = format_countdown(state);
             if (state.settings.time_server_enabled) text += std::string(" (") + server_state_text(state) + ")";
             show_status(state, text);
         }
         if (++idle_refresh_counter > 30) idle_refresh_counter = 0;
-    } else if (in_service()) {
-        service_autosync(state);
     }
     resync_if_due(state, tick_count64());
 }
@@ -179,6 +193,8 @@ int start_operation(chronobel_state& state, auto_kind automatic) {
         view.set_tooltip(control_check_button, state.ui_text(text_id::cancel_operation));
         view.set_text(control_status_line, "");
     }
+    // The last outcome gives way to this operation at once.
+    release_status(state);
     const int result = e.server_source == source_list ? select_current_server(state) : 0;
     begin_failover_round(e);
     saved_refresh_ms = status_refresh_ms.load();
@@ -213,6 +229,7 @@ int close_server_sockets(chronobel_state& state) {
 void worker_loop(chronobel_state& state) {
     if (in_service()) service_start_message(state);
     idle_refresh_counter = 0;
+    ready_shown_for = 0;
     do {
         if (state.engine.in_progress)
             running_pass(state);

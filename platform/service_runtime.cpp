@@ -1,6 +1,7 @@
 #include "platform/service_runtime.h"
 #include <atomic>
 #include <mutex>
+#include "core/status_hold.h"
 #include "engine/resync.h"
 #include "engine/service_autosync.h"
 #include "platform/service_reload.h"
@@ -53,7 +54,7 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
         s.current_state = service_start_pending;
         s.wait_hint = 3000;
     });
-    state.status_hold_ticks = 99;
+    state.status_hold_until = status_hold_forever;
     running_as_service = 1;
     window_mode = window_service;
     state.due_period_ms = 0;

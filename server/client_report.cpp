@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include "core/status_hold.h"
 #include "engine/log.h"
 #include "server/client_names.h"
 #include "server/server_run.h"
@@ -72,7 +73,7 @@ bool client_reporter::shared::report(ipv4_address client, const std::string& nam
     if (stopped()) return false;
     chronobel_state& s = *owner;
     const std::string text = s.ui_text(text_number);
-    s.status_hold_ticks = server_status_hold;
+    hold_status_text(s);
     s.view().set_text(control_status_line, text + name);
     settings_record& settings = s.settings;
     if (setting_on(settings.log_server) && !setting_on(settings.log_disabled) &&

@@ -21,8 +21,6 @@ constexpr auto busy_engine_recheck = std::chrono::milliseconds(500);
 // time the program gives its threads to end: only a name look-up that hangs
 // in the resolver lasts longer, and that thread then ends on its own.
 constexpr std::uint32_t report_thread_end_limit_ms = 1000;
-// The status_hold_ticks a server's status line asks for.
-constexpr std::int32_t server_status_hold = 40;
 
 class client_reporter {
 public:

@@ -2,6 +2,7 @@
 // clock, while the setting "Server" is on.
 #include <array>
 #include <atomic>
+#include "core/status_hold.h"
 #include "platform/service_calls.h"
 #include "server/client_report.h"
 #include "server/server_run.h"
@@ -118,7 +119,7 @@ void run_sntp_server(chronobel_state& state) {
             if (bound) enable_receive_stamps(socket.handle());  // else the clock is read after the receive
             windows_time.start_after_bind();
             if (!bound) {
-                state.status_hold_ticks = server_status_hold;
+                hold_status_text(state);
                 state.view().set_text(control_status_line, port_error_text);
             } else {
                 serve(state, socket);

@@ -9,7 +9,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 packages=(cmake g++ make googletest libgtest-dev clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-          wine wine64 fonts-wine xvfb xauth imagemagick xdotool util-linux nsis
+          wine wine64 fonts-wine xvfb xauth imagemagick xdotool util-linux nsis msitools wixl
           chrony ntpsec-ntpdate sntp rdate xinetd iproute2)
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 have_pkg wine32:i386 || need+=(wine32:i386)

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include "core/status_hold.h"
 #include "engine/query.h"
 #include "engine/worker.h"
 #include "platform/elevation_win32.h"
@@ -30,7 +31,7 @@ void check_or_abort(chronobel_state& state) {
         state.view().set_text(control_status_line, state.ui_text(text_id::aborting));
         abort_operation(state);
         restore_idle_controls(state);
-        state.status_hold_ticks = 20;
+        show_ready_next(state);
     } else {
         state.correct_requested = 0;
         start_operation(state);

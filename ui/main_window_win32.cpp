@@ -1,6 +1,7 @@
 #include "ui/main_window_win32.h"
 #include <commctrl.h>
 #include <memory>
+#include "core/status_hold.h"
 #include "engine/query.h"
 #include "engine/resync.h"
 #include "engine/worker.h"
@@ -64,7 +65,7 @@ void deferred_startup(HWND window, chronobel_state& state) {
     if (state.settings.autosync_enabled || state.settings.autocheck_enabled) arm_auto_timer(window, state);
     apply_window_look(window, state);
     taskbar_created_msg = RegisterWindowMessageW(L"TaskbarCreated");
-    state.status_hold_ticks = 20;
+    show_ready_next(state);
 }
 
 void on_size(HWND window, chronobel_state& state, WPARAM how) {

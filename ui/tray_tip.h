@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include "core/state.h"
 
 namespace orvane {
@@ -11,9 +12,11 @@ namespace orvane {
 // zero.
 constexpr std::size_t tray_tip_limit = 127;
 
-// The countdown to the next automatic operation while one is armed, else
-// "Chronobel"; while a built-in server runs, a second line names it. Cut to
-// tray_tip_limit characters.
-std::string tray_tip_text(chronobel_state& state, std::uint64_t now);
+// While the status line's text is held (an outcome still to be read,
+// core/status_hold.h), that text, `status_line`; else the countdown to the
+// next automatic operation while one is armed, else "Chronobel". While a
+// built-in server runs, a second line names it. Cut to tray_tip_limit
+// characters.
+std::string tray_tip_text(chronobel_state& state, std::uint64_t now, std::string_view status_line = {});
 
 }  // namespace orvane

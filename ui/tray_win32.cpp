@@ -17,7 +17,10 @@ void minimise_to_tray(HWND window, chronobel_state& state) {
 void tray_callback(HWND window, chronobel_state& state, WPARAM icon_id, LPARAM mouse_message) {
     if (icon_id != 0) return;
     // The tip is brought up to date on every mouse event over the icon.
-    const std::string tip = tray_tip_text(state, tick_count64());
+    // The status line's text, for an outcome still held there.
+    char status_line[tray_tip_limit + 1] = {};
+    GetDlgItemTextA(window, control_status_line, status_line, static_cast<int>(sizeof status_line));
+    const std::string tip = tray_tip_text(state, tick_count64(), status_line);
     notify_icon(window, static_cast<HICON>(state.small_icon), tip.c_str(), NIM_MODIFY);
     if (mouse_message == WM_LBUTTONDOWN) {
         window_mode = window_shown;

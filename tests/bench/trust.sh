@@ -23,7 +23,8 @@
 # is stopped by its id, and every loop and run is bounded.
 # Environment: TRUST_COUNT (200), TRUST_JOBS (checks at a time, 8),
 # TRUST_TIMEOUT (s, 15, the program's default), TRUST_LOSSES ("0.05 0.2"),
-# TRUST_BIAS_COUNT (50), TRUST_SEED (1).
+# TRUST_DELAY and TRUST_JITTER (ms each way, 20 and 10: other paths than the
+# usual one), TRUST_BIAS_COUNT (50), TRUST_SEED (1).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -32,6 +33,8 @@ count=${TRUST_COUNT:-200}
 jobs=${TRUST_JOBS:-8}
 timeout_s=${TRUST_TIMEOUT:-15}
 losses=${TRUST_LOSSES:-0.05 0.2}
+delay_ms=${TRUST_DELAY:-20}
+jitter_ms=${TRUST_JITTER:-10}
 bias_count=${TRUST_BIAS_COUNT:-50}
 seed=${TRUST_SEED:-1}
 guard=(setpriv --bounding-set=-sys_time --)
@@ -143,7 +146,7 @@ for loss in $losses; do
   routes=()
   for address in "${addresses[@]}"; do routes+=("$address:123=127.0.0.1:$chrony_port"); done
   # The relay's own limit bounds the phase, should this script be stopped.
-  "${guard[@]}" "$relay" --delay 20 --jitter 10 --loss "$loss" --seed "$seed" \
+  "${guard[@]}" "$relay" --delay "$delay_ms" --jitter "$jitter_ms" --loss "$loss" --seed "$seed" \
     --seconds $((count * 5 * (timeout_s + 2) / jobs + 120)) "${routes[@]}" \
     > "$work/relay.out" 2> "$work/relay.err" &
   relay_pid=$!
@@ -151,7 +154,7 @@ for loss in $losses; do
   for _ in $(seq 50); do grep -q '^ready' "$work/relay.out" && break; sleep 0.1; done
   grep -q '^ready' "$work/relay.out" || fail "the relay did not start: $(cat "$work/relay.err")"
   echo
-  echo "20 ms ± 10 ms each way, $(python3 -c "print(f'{float(\"$loss\")*100:g}')") % loss each way:"
+  echo "$delay_ms ms ± $jitter_ms ms each way, $(python3 -c "print(f'{float(\"$loss\")*100:g}')") % loss each way:"
   python3 "$here/trust_checks.py" checks --count "$count" --jobs "$jobs" --timeout "$timeout_s" \
     --server "${addresses[0]}" --off "$work/off" --on "$work/on" --chrony-conf "$work/query.conf" | sed 's/^/  /'
   stop "$relay_pid"

@@ -2,6 +2,14 @@
 # program in a temporary copy of its directory, and a probe that looks at
 # its window from outside. Everything started here is stopped by its pid.
 
+# Where the network is more than this machine's loopback, the calling test
+# runs again in a namespace of its own (unshare -n, loopback up, through
+# tools/loopback_only.sh), so that nothing it presses can look up the default
+# list's public servers. tools/test.sh runs every test in such a namespace.
+if [ -z "${CHRONOBEL_LOOPBACK_ONLY:-}" ]; then
+  CHRONOBEL_LOOPBACK_ONLY=1 exec bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/loopback_only.sh" bash "$0" "$@"
+fi
+
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 e2e_note() { echo "e2e: $*"; }
 

@@ -3,14 +3,6 @@
 # under that tree (never the prefix the other tests share), in a network of
 # its own that reaches nothing beyond this machine's loopback.
 
-# release_isolate "$@": runs the calling script where the network is
-# loopback alone (tools/loopback_only.sh).
-release_isolate() {
-  if [ -z "${CHRONOBEL_RELEASE_ISOLATED:-}" ]; then
-    CHRONOBEL_RELEASE_ISOLATED=1 exec bash "$(dirname "${BASH_SOURCE[0]}")/../../tools/loopback_only.sh" bash "$0" "$@"
-  fi
-}
-
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # The prefix is the test's own: its Wine server ends with the test.
 unset CHRONOBEL_KEEP_WINESERVER
@@ -24,7 +16,8 @@ release_cleanup() {
 trap release_cleanup EXIT
 
 # release_prepare WIN32_BUILD NAME win32|win64: the release in
-# $release_dist ($release_setup, $release_zip, $release_version), a fresh
+# $release_dist ($release_setup, $release_zip, $release_msi,
+# $release_version), a fresh
 # prefix, a private display, and the probes.
 release_prepare() {
   local build=$1 name=$2 arch=$3
@@ -45,7 +38,8 @@ release_prepare() {
   release_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   release_setup=$release_dist/Chronobel-$release_version-setup.exe
   release_zip=$release_dist/Chronobel-$release_version-portable.zip
-  [ -f "$release_setup" ] && [ -f "$release_zip" ] || e2e_fail "the release files are not named after version $release_version"
+  release_msi=$release_dist/Chronobel-$release_version.msi
+  [ -f "$release_setup" ] && [ -f "$release_zip" ] && [ -f "$release_msi" ] || e2e_fail "the release files are not named after version $release_version"
 
   e2e_probe=$build/tests/win32/window_probe.exe
   release_version_probe=$build/tests/win32/version_probe.exe

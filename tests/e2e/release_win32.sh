@@ -11,7 +11,6 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/release_lib.sh"
-release_isolate "$@"
 release_prepare "$build" win32 win32
 
 # The zip.

@@ -9,7 +9,6 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source "$(dirname "$0")/release_lib.sh"
-release_isolate "$@"
 release_prepare "$build" wow64 win64
 
 install_dir="$release_drive/Program Files (x86)/Chronobel"

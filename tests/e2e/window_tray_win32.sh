@@ -149,8 +149,9 @@ grep -q 'Settings could not be saved in ' "$e2e_program_dir/dLog.txt" || e2e_fai
 e2e_note "Run values, resident close and interrupted save: all as expected"
 
 # 5. A check whose server never answers times out over SNTP, then over TIME
-# (Auto), and ends as failed; the AutoSync timer stays armed: its countdown
-# comes back to the status line and "Reset Auto Timers" to the menu.
+# (Auto), and ends as failed, the time-out's text held on the status line; the
+# AutoSync timer stays armed: its countdown comes back to the status line and
+# "Reset Auto Timers" to the menu.
 rmdir "$e2e_program_dir/dSync.new"
 printf '#test server\r\n127.0.0.1\r\n' >"$e2e_program_dir/ServFile.txt"
 set_settings 20=5 60=1
@@ -171,16 +172,32 @@ e2e_start_program
 await_started
 e2e_probe_run command 1
 await_status '^Waiting for reply from 127\.0\.0\.1$' 10
-await_status '^Unable to sync from 127\.0\.0\.1$' 30
+await_status '^Time out on127\.0\.0\.1$' 30
 await_status ' until AutoSync$' 40
 menu_of click | grep -q $'^1009\t-\tReset Auto Timers$' || e2e_fail "no Reset Auto Timers after the time-out"
 grep -c 'No response from 127.0.0.1' "$e2e_program_dir/dLog.txt" | grep -qx 2 || e2e_fail "log: $(cat "$e2e_program_dir/dLog.txt")"
 end_by command
 e2e_note "after a time-out over both protocols the check failed and the countdown came back: '$(tr -d '\r' <"$e2e_program_dir/dLog.txt" | tail -1)'"
 
-# 6. Back from sleep (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC): once things
+# 6. A check against two addresses where nothing listens (AutoSync armed, so
+# it fails over) goes once round the list, one attempt per server and
+# protocol, and ends as failed; the failure is still readable 5 s later.
+printf '#test servers\r\n127.0.0.2\r\n127.0.0.3\r\n' >"$e2e_program_dir/ServFile.txt"
+refusals() { grep -c 'No response from 127\.0\.0\.[23]' "$e2e_program_dir/dLog.txt" || true; }
+e2e_start_program
+await_started
+e2e_probe_run command 1
+await_status '^Unable to sync from 127\.0\.0\.3$' 40
+sleep 5
+[ "$(status_line)" = "Unable to sync from 127.0.0.3" ] || e2e_fail "5 s after the failure the status line is '$(status_line)'"
+[ "$(refusals)" = 4 ] || e2e_fail "log after one round: $(tr -d '\r' <"$e2e_program_dir/dLog.txt" | tail -20)"
+end_by command
+e2e_note "two refusing servers: one round of four attempts, the failure stayed on the status line"
+
+# 7. Back from sleep (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC): once things
 # have settled the AutoSync runs by itself; it fails on the silent server, and
 # the countdown then names the retry a minute later.
+printf '#test server\r\n127.0.0.1\r\n' >"$e2e_program_dir/ServFile.txt"
 e2e_start_program
 await_started
 e2e_probe_run post 536 18 0

@@ -20,12 +20,6 @@ using namespace orvane::testing;
 
 namespace {
 
-// A port on 127.0.0.1 where nothing listens: queries to it fail at once.
-std::uint16_t closed_port() {
-    sntp_responder probe(sntp_responder::silent());
-    return probe.port();  // freed again when the probe ends
-}
-
 struct failover_fixture : operation_fixture {
     void SetUp() override {
         operation_fixture::SetUp();

@@ -62,7 +62,7 @@ TEST(ProgramThreads, AThreadStartedAfterTheGlobalsAreReleasedKeepsTheStateAlive)
         wait_event(go.get(), 10'000);
         start_program_thread(s, program_thread::query, [&seen_size](chronobel_state& late) {
             std::this_thread::sleep_for(20ms);
-            late.status_hold_ticks = 7;
+            late.status_hold_until = 7;
             seen_size = late.settings.record_size;
         });
     }));

@@ -22,17 +22,6 @@ sntp_responder answering_sntp() {
     });
 }
 
-// A loopback port on which nothing listens, for TCP and UDP alike.
-std::uint16_t closed_port() {
-    start_socket_library();
-    const socket_handle s = open_socket(socket_transport::udp);
-    bind_socket(s, ipv4_loopback, 0);
-    const std::uint16_t port = bound_port(s);
-    close_socket(s);
-    stop_socket_library();
-    return port;
-}
-
 // Collects the rows as the notices announce them.
 struct row_collector {
     std::mutex mutex;

@@ -8,6 +8,7 @@
 #include <vector>
 #include "app/startup.h"
 #include "core/paths.h"
+#include "core/status_hold.h"
 #include <sys/stat.h>
 #include "core/settings_file.h"
 #include "platform/folder_access.h"
@@ -81,13 +82,14 @@ void expect_status(const service_status_record& s, std::uint32_t state, std::uin
 
 // The service-mode fields as the worker finds them when it starts.
 struct fields_at_start {
-    int running_as_service, window_mode, status_hold_ticks;
+    int running_as_service, window_mode;
+    std::uint64_t status_hold_until;
     std::int64_t due_period_ms;
     bool stop_event;
 } at_start;
 
 int real_start_worker(chronobel_state& s) {
-    at_start = {running_as_service, window_mode, s.status_hold_ticks, s.due_period_ms, s.service_stop_event != nullptr};
+    at_start = {running_as_service, window_mode, s.status_hold_until, s.due_period_ms, s.service_stop_event != nullptr};
     return start_worker(s);
 }
 
@@ -99,7 +101,7 @@ TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWork
     ASSERT_TRUE(reported(service_running));
     EXPECT_EQ(at_start.running_as_service, 1);
     EXPECT_EQ(at_start.window_mode, window_service);
-    EXPECT_EQ(at_start.status_hold_ticks, 99);
+    EXPECT_EQ(at_start.status_hold_until, status_hold_forever);
     EXPECT_EQ(at_start.due_period_ms, 0);
     EXPECT_TRUE(at_start.stop_event);
     ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 5000));

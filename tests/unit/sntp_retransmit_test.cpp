@@ -64,3 +64,24 @@ TEST(SntpRetransmit, AnAbortEndsTheWaitBetweenRequests) {
     EXPECT_EQ(q.engine.failed.load(), 1);
     EXPECT_EQ(server.requests().size(), 2u);
 }
+
+TEST(SntpRetransmit, AShorterFirstGapKeepsTheProportionsAndTheExchangeThenGivesUp) {
+    sntp_responder server(sntp_responder::silent());
+    sntp_exchange x;
+    x.socket = open_socket(socket_transport::udp);
+    ASSERT_TRUE(connect_socket(x.socket, ipv4_from_text("127.0.0.1"), server.port()));
+    const std::uint32_t t = 0xFFFF'FF00u;  // the tick count wraps on the way
+    ASSERT_TRUE(x.send_if_due(t));
+    EXPECT_EQ(x.wait_ms(t, 60'000), 1000u);  // the usual first gap
+    x.first_gap_ms = 100;                    // shortened while the exchange runs
+    EXPECT_EQ(x.wait_ms(t + 40, 60'000), 60u);
+    const std::uint32_t sends[] = {99, 100, 299, 300, 699, 700, 2000};  // gaps of 100, 200, 400, then no more
+    const int counts[] = {1, 2, 2, 3, 3, 4, 4};
+    for (std::size_t i = 0; i < std::size(sends); ++i) {
+        ASSERT_TRUE(x.send_if_due(t + sends[i]));
+        EXPECT_EQ(x.sent_count, counts[i]) << sends[i];
+    }
+    EXPECT_FALSE(x.given_up(t + 1499));
+    EXPECT_TRUE(x.given_up(t + 1500));  // twice the last gap after the last request
+    close_socket(x.socket);
+}

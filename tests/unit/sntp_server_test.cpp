@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include "core/status_hold.h"
 #include "engine/ntp_time.h"
 #include "server/client_names.h"
 #include "server/server_run.h"
@@ -255,7 +256,7 @@ TEST_F(SntpServer, TwoServersNeverAnswerEachOther) {
 TEST_F(SntpServer, StatusLineNamesTheClientAfterTheReply) {
     serve_one_client(ipv4_loopback);  // "localhost" in /etc/hosts
     EXPECT_EQ(view.last_text(control_status_line), "SNTP Server Chronobeled localhost");
-    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+    EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
 }
 
 TEST_F(SntpServer, DottedAddressWhenTheClientHasNoName) {
@@ -358,13 +359,13 @@ TEST_F(SntpServer, PortTakenShowsThePortErrorAndEnds) {
     ASSERT_EQ(bind(holder, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
     ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&a), &size), 0);
     state.sntp_server_port = ntohs(a.sin_port);
-    state.status_hold_ticks = 0;
+    release_status(state);
     start_thread_of(run_sntp_server);
     EXPECT_TRUE(servers_ended());  // without being stopped
     close(holder);
     EXPECT_EQ(view.last_text(control_status_line),
               "SNTP Server Port Error; Restart in Admin mode or disable Windows Time service");
-    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+    EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
     EXPECT_EQ(state.sntp_server_socket.load(), no_socket);
 }
 

@@ -99,3 +99,36 @@ TEST(SourceSelection, TheBestExchangeHasTheShortestRoundTrip) {
     // A negative round trip is no better than none at all.
     EXPECT_EQ(best_exchange(std::vector{time_sample{0, 0, 0}, time_sample{0, -9, 0}}), 0);
 }
+
+TEST(SourceSelection, AServerThatAdmitsMoreThanThreeSecondsTakesNoPart) {
+    // An hour off, admitting an hour: its interval holds the honest server's,
+    // and the mean of the two would be half an hour off.
+    server_selection s = select_servers(std::vector{sample(0, 20), sample(3'600'000, 20, 3'600'000)});
+    EXPECT_EQ(s.compared, 1);
+    EXPECT_EQ(s.outcome, selection_outcome::agreed);  // Average asks for two (average_query.cpp)
+    EXPECT_EQ(s.group, 0b01u);
+    EXPECT_EQ(s.left_out, 0b10u);
+    EXPECT_EQ(s.offset, ms(0));
+    // Root distance is half the round trip plus the allowance: 3 s is still in.
+    s = select_servers(std::vector{sample(0, 20), time_sample{0, 2, most_root_distance - 1}});
+    EXPECT_EQ(s.compared, 2);
+    EXPECT_EQ(s.group_size, 2);
+    s = select_servers(std::vector{sample(0, 20), time_sample{0, 4, most_root_distance - 1}, sample(1, 20)});
+    EXPECT_EQ(s.compared, 2);
+    EXPECT_EQ(s.left_out, 0b010u);
+    EXPECT_EQ(select_servers(std::vector{sample(0, 20, 3'100)}).outcome, selection_outcome::no_samples);
+}
+
+TEST(SourceSelection, TheResultStaysInTheIntervalEveryMemberAllows) {
+    // [-10, 10] and [3, 197] meet in [3, 10]; the mean of 0 and 100 is outside.
+    server_selection s = select_servers(std::vector{sample(0, 20), sample(100, 10, 92)});
+    EXPECT_EQ(s.outcome, selection_outcome::agreed);
+    EXPECT_EQ(s.offset, ms(20) / 2);
+    // An odd group: [-4, 4], [-200, 0] and [-3, 197] meet in [-3, 0], which
+    // holds the median 0; [-4, 4], [-200, -2] and [-3, 197] meet in [-3, -2].
+    s = select_servers(std::vector{sample(0, 8), sample(-100, 0, 100), sample(97, 0, 100)});
+    EXPECT_EQ(s.offset, ms(0));
+    s = select_servers(std::vector{sample(0, 8), sample(-101, 0, 99), sample(97, 0, 100)});
+    EXPECT_EQ(s.group_size, 3);
+    EXPECT_EQ(s.offset, ms(-101) + ms(99));
+}

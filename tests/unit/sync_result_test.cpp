@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include "core/paths.h"
+#include "core/status_hold.h"
 #include "data/ui_strings.h"
 #include "engine/sync_result.h"
+#include "sys/clock.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
@@ -230,7 +232,7 @@ TEST_F(result_fixture, ARefusedClockSetShowsThePrivilegeErrorAndLogsNothing) {
     EXPECT_EQ(view.last_text(control_status_line), "Error setting Time Change Privileges");
     EXPECT_EQ(view.last_text(control_server_name), "time.example");
     EXPECT_FALSE(dir.exists("dLog.txt"));
-    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+    EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
 }
 
 TEST_F(result_fixture, ACorrectionResetsTheDateRangeAndLogsUnderItsSwitches) {

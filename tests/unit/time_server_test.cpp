@@ -8,9 +8,11 @@
 #include <unistd.h>
 #include <atomic>
 #include <thread>
+#include "core/status_hold.h"
 #include "engine/query.h"
 #include "server/client_names.h"
 #include "server/servers.h"
+#include "sys/clock.h"
 #include "support/server_fixture.h"
 #include "support/test_clock.h"
 
@@ -106,7 +108,7 @@ TEST_F(TimeServer, StatusWaitsForTheRunningQueryButRepliesDoNot) {
     EXPECT_TRUE(status_texts(110).empty());
     state.engine.phase = 0;
     EXPECT_TRUE(wait_until([&] { return view.last_text(control_status_line) == "TIME Server Chronobeled 127.0.0.3"; }));
-    EXPECT_EQ(state.status_hold_ticks.load(), 40);
+    EXPECT_EQ(status_hold_at(state, tick_count64()), status_hold_stage::text);
 }
 
 TEST_F(TimeServer, NamedOrDottedAndLoggedUnderTheServerSwitch) {

@@ -5,14 +5,17 @@
 #include <chrono>
 #include <thread>
 #include "app/startup.h"
+#include "core/status_hold.h"
 #include "engine/ntp_time.h"
 #include "engine/resync.h"
+#include "platform/service_runtime.h"
 #include "engine/worker.h"
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
 #include "engine/countdown.h"
 #include "sys/clock.h"
 #include "support/test_clock.h"
+#include "ui/tray_tip.h"
 #include "sys/threads.h"
 
 using namespace orvane;
@@ -47,6 +50,11 @@ struct worker_fixture : operation_fixture {
         state->engine.protocol = protocol_auto;
         state->engine.sntp_port = silent.port();
         state->engine.time_port = time.port();
+    }
+    static std::size_t occurrences(const std::string& text, const std::string& piece) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+        return count;
     }
     // The status texts from the first `first` on.
     std::vector<std::string> status_from(const std::string& first) {
@@ -125,10 +133,11 @@ TEST_F(worker_fixture, ATimedOutSntpAttemptFailsOverToTimeOnTheSameAddress) {
     set_event(state->worker_event);
     ASSERT_TRUE(status_starts_with("Time Checked, Difference found as "));
     ASSERT_TRUE(idle());
+    // The timed-out attempt shows no step again; the TIME attempt shows its own.
     const auto texts = status_from("Time out on127.0.0.1");
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[1], "Initialising...");  // the steps again, up to where the query was
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Unable to sync from 127.0.0.1"), texts.end());
+    ASSERT_EQ(texts.size(), 7u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[1], "Initialising...");
+    EXPECT_EQ(texts[4], "Waiting for reply from 127.0.0.1");
     EXPECT_EQ(time.connections(), 1);
     EXPECT_EQ(state->engine.server_index, 0);
     EXPECT_EQ(state->auto_due.load(), 2);
@@ -150,11 +159,74 @@ TEST_F(worker_fixture, AfterATimeOutTheCountdownComesBack) {
     ASSERT_TRUE(status_shows("Waiting for reply from 127.0.0.1"));
     clock.tick_shift = 6'000;
     set_event(state->worker_event);
-    ASSERT_TRUE(status_shows("Unable to sync from 127.0.0.1"));
+    // The time-out's text is the outcome, held; no step replays over it.
     ASSERT_TRUE(idle());
+    EXPECT_EQ(status_from("Time out on127.0.0.1").size(), 1u);
     EXPECT_EQ(view.last_text(control_check_button), "Check");
+    clock.tick_shift = 6'000 + status_text_hold_ms + status_ready_hold_ms;
     ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync"));
     EXPECT_EQ(state->auto_due.load(), 2);
+}
+
+// A check whose two servers refuse: once round the list (each over SNTP and
+// TIME), then the failure stays readable for its ten seconds, with no step
+// text after it, and a new operation replaces it at once.
+TEST_F(worker_fixture, AFailureStaysOnTheStatusLineUntilItsTimeOrTheNextOperation) {
+    write_list({"127.0.0.2", "127.0.0.3"});
+    state->engine.server_source = source_list;
+    state->engine.protocol = protocol_auto;
+    state->engine.sntp_port = state->engine.time_port = closed_port();
+    state->auto_due = 2;  // AutoSync armed: the check fails over
+    state->due_start_tick = tick_count64();
+    state->due_period_ms = 3'725'000;
+    status_refresh_ms = 5;
+    start_worker(*state);
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(idle());
+    const std::string failure = "Unable to sync from 127.0.0.3";
+    ASSERT_TRUE(status_shows(failure));
+    EXPECT_EQ(occurrences(data.read("dLog.txt"), "  No response from 127.0.0."), 4u);
+    // Passes go on (the clock display), the failure stays.
+    const auto passes = [&] { return view.texts(control_local_time).size(); };
+    const auto stays_after = [&](std::uint32_t ms) {
+        clock.tick_shift = ms;
+        const std::size_t seen = passes();
+        EXPECT_TRUE(wait_until([&] { return passes() > seen + 3; }, 5000));
+        return view.last_text(control_status_line) == failure;
+    };
+    EXPECT_TRUE(stays_after(5'000));
+    EXPECT_TRUE(stays_after(status_text_hold_ms - 100));
+    clock.tick_shift = status_text_hold_ms;
+    ASSERT_TRUE(status_starts_with("Ready"));
+    const auto texts = view.texts(control_status_line);
+    const auto last_failure = std::find(texts.rbegin(), texts.rend(), failure);
+    for (auto at = texts.rbegin(); at != last_failure; ++at) EXPECT_EQ(at->rfind("Ready", 0), 0u) << *at;
+
+    // Failed again and held again, the failure gives way at once to the next
+    // operation's start.
+    ASSERT_EQ(start_operation(*state), 0);
+    ASSERT_TRUE(idle());
+    ASSERT_TRUE(status_starts_with("Unable to sync from "));
+    view.clear();
+    ASSERT_EQ(start_operation(*state), 0);
+    EXPECT_EQ(view.texts(control_status_line).front(), "");
+    ASSERT_TRUE(idle());
+    const auto steps = status_from("Initialising...");
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "Initialising..."), 4);  // once per attempt
+    EXPECT_EQ(steps.back().rfind("Unable to sync from ", 0), 0u);
+}
+
+// In the tray the tip shows a held outcome in place of the countdown.
+TEST_F(worker_fixture, TheTrayTipShowsAHeldOutcomeThenTheCountdown) {
+    state->auto_due = 2;
+    const std::uint64_t now = tick_count64();
+    state->due_start_tick = now;
+    state->due_period_ms = 45'000;
+    hold_status_text(*state);
+    const std::string failure = "Unable to sync from 127.0.0.3";
+    EXPECT_EQ(tray_tip_text(*state, now + 5'000, failure), failure);
+    EXPECT_EQ(tray_tip_text(*state, now + status_text_hold_ms + 1'000, failure), "34 Scs until AutoSync");
+    EXPECT_EQ(tray_tip_text(*state, now, ""), "45 Scs until AutoSync");
 }
 
 TEST_F(worker_fixture, AStartThatFindsTheEngineIdleFindsTheLastOperationEnded) {
@@ -198,7 +270,7 @@ TEST_F(worker_fixture, AbortEndsTheOperationAndGivesTheButtonsBack) {
     // What the window's Abort button does.
     abort_operation(*state);
     restore_idle_controls(*state);
-    state->status_hold_ticks = 20;
+    show_ready_next(*state);
     EXPECT_EQ(view.last_text(control_check_button), "Check");
     EXPECT_EQ(view.tooltips().back().text, "Check the time but don't change it");
     const auto enables = view.enables();
@@ -216,7 +288,7 @@ TEST_F(worker_fixture, AbortEndsTheOperationAndGivesTheButtonsBack) {
 
 TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
     status_refresh_ms = 5;
-    state->status_hold_ticks = 40;
+    hold_status_text(*state);
     state->auto_due = 2;
     state->due_start_tick = tick_count64();
     state->due_period_ms = 3'725'000 + 500;
@@ -227,11 +299,13 @@ TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
     view.set_text(control_status_line, "Time Checked, Difference found ");
     start_worker(*state);
     ASSERT_TRUE(wait_until([&] { return state->server_state == 3; }, 5000));
-    ASSERT_TRUE(status_shows("1 Hrs, 2 Mns until AutoSync (TIME and SNTP Server Active)"));
+    clock.tick_shift = status_text_hold_ms;
+    ASSERT_TRUE(status_shows("Ready (TIME and SNTP Server Active)"));
+    clock.tick_shift = status_text_hold_ms + status_ready_hold_ms;
+    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync (TIME and SNTP Server Active)"));
     const auto texts = status_from("Time Checked, Difference found ");
     ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[1], "Ready (TIME and SNTP Server Active)");
-    EXPECT_EQ(state->status_hold_ticks.load(), 0);
+    EXPECT_EQ(status_hold_at(*state, tick_count64()), status_hold_stage::free);
     // The local time and date are on show.
     EXPECT_NE(view.last_text(control_local_time).find("\r\n"), std::string::npos);
 }
@@ -254,7 +328,7 @@ TEST_F(worker_fixture, CountdownTexts) {
 TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue) {
     running_as_service = 1;
     window_mode = window_service;
-    state->status_hold_ticks = 99;
+    state->status_hold_until = status_hold_forever;
     state->settings.autosync_enabled = 0;
     state->settings.autocheck_enabled = 1;
     sntp_responder server(sntp_reply_now);
@@ -384,13 +458,33 @@ TEST_F(worker_fixture, AResumeOrANewAddressSyncsOnceSettledAndNotTwiceInAMinute)
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->resync.pending.load(), 0);
     EXPECT_TRUE(resumed_between(1'000, 1'000 + resume_jump_ms));
+}
+
+// The service's resume (its power event) does the same between its AutoSyncs.
+TEST_F(worker_fixture, TheServiceSyncsOnceSettledAfterAResume) {
+    running_as_service = 1;
+    window_mode = window_service;
+    sntp_responder server(sntp_reply_now);
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
+    clock.tick_shift = 30'500;  // the first AutoSync
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    handle_service_control(*state, service_control_powerevent, power_event_resumed);
+    clock.tick_shift = clock.tick_shift + 10'500;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->resync.pending.load(), 0);
     EXPECT_FALSE(resumed_between(1'000, resume_jump_ms));
 }
 
 TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
     running_as_service = 1;
     window_mode = window_service;
-    state->status_hold_ticks = 99;
+    state->status_hold_until = status_hold_forever;
     state->settings.time_server_enabled = 1;
     state->settings.autosync_enabled = 0;
     state->time_server_port = 0;  // free ports

@@ -126,10 +126,11 @@ TEST(WindowsPaths, DefSetMovesTheDataIntoTheUsersApplicationData) {
     if (!orvane_was_there) RemoveDirectoryW(orvane.c_str());
 }
 
-TEST(WindowsPaths, AProgramUnderAnotherNameFindsNeitherDirectory) {
+TEST(WindowsPaths, ARenamedProgramStillFindsItsOwnFolder) {
+    // Its own module file names it, never a search by name that could find
+    // another "Chronobel.exe" first or give a relative path.
     win32_temp_dir dir;
-    dir.write(L"DefSet.txt", "");
     const found_directories found = run_probe_as(dir, L"Chrono2.exe");
-    EXPECT_EQ(found.program_dir, L"");
-    EXPECT_EQ(found.data_dir, L"");
+    EXPECT_EQ(found.program_dir, dir.dir());
+    EXPECT_EQ(found.data_dir, dir.dir());
 }

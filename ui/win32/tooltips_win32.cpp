@@ -9,10 +9,12 @@ namespace {
 constexpr UINT tool_info_size = 48;
 static_assert(sizeof(TOOLINFOA) == tool_info_size);
 
-// Where a top-level window keeps its tooltip window, and the id of the
-// subclass that keeps that tooltip window in its owner's band.
+// Where a top-level window keeps its tooltip window, and the ids of the
+// subclasses that keep that tooltip window in its window's band and end it
+// with that window.
 constexpr wchar_t tooltip_property[] = L"Chronobel.Tooltips";
 constexpr UINT_PTR tooltip_subclass_id = 1;
+constexpr UINT_PTR holder_subclass_id = 2;
 
 TOOLINFOA tool_for(HWND control, HINSTANCE instance) {
     TOOLINFOA tool{};
@@ -42,15 +44,27 @@ LRESULT CALLBACK tooltip_window_proc(HWND tips, UINT message, WPARAM wparam, LPA
     return DefSubclassProc(tips, message, wparam, lparam);
 }
 
+// The tooltip window ends with the window that holds it. (It is not owned
+// by that window: under Wine an owned window keeps its owner from becoming
+// topmost.)
+LRESULT CALLBACK holder_window_proc(HWND holder, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_DESTROY) {
+        if (HWND tips = static_cast<HWND>(GetPropW(holder, tooltip_property))) DestroyWindow(tips);
+        RemoveWindowSubclass(holder, holder_window_proc, holder_subclass_id);
+    }
+    return DefSubclassProc(holder, message, wparam, lparam);
+}
+
 // The tooltip window of `window`'s top-level window, made on first use.
 HWND own_tooltip_window(HWND window, HINSTANCE instance) {
     if (HWND tips = tooltip_window_of(window)) return tips;
     HWND owner = GetAncestor(window, GA_ROOT);
     if (!owner) return nullptr;
     HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, nullptr);
+                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (!tips) return nullptr;
     if (!SetWindowSubclass(tips, tooltip_window_proc, tooltip_subclass_id, reinterpret_cast<DWORD_PTR>(owner)) ||
+        !SetWindowSubclass(owner, holder_window_proc, holder_subclass_id, 0) ||
         !SetPropW(owner, tooltip_property, tips)) {
         DestroyWindow(tips);
         return nullptr;

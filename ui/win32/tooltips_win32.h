@@ -1,6 +1,6 @@
 // Tooltips of the program's windows. Each top-level window (the main window,
-// a dialog, the options sheet) carries a tooltip window of its own, owned by
-// it: closing the window takes its tooltip window and every tool with it, and
+// a dialog, the options sheet) carries a tooltip window of its own, which
+// ends with it: closing the window takes its tooltip window and every tool, and
 // the tips are topmost only while their window is, so that none stays over
 // another program's window. Each control gets one tool, added the first time
 // it is given a text; later texts replace that tool's text.

@@ -54,6 +54,12 @@ private:
     std::thread thread_;
 };
 
+// A loopback port where nothing listens: queries to it fail at once.
+inline std::uint16_t closed_port() {
+    sntp_responder probe(sntp_responder::silent());
+    return probe.port();  // freed again when the probe ends
+}
+
 // Accepts TCP connections one at a time and sends each the reply bytes (none
 // at all for an empty reply), then closes it. When holding, each connection
 // waits, open and silent, until release() or the end of the server.
