@@ -1,10 +1,19 @@
 #include <signal.h>
+#include <time.h>
 #include "app/startup.h"
 #include "app/foreground_service.h"
 #include "core/status_hold.h"
+#include "engine/resync.h"
+#include "sys/suspend.h"
 #include "sys/threads.h"
 
 namespace orvane {
+namespace {
+
+// How often the stop wait looks whether the machine slept meanwhile.
+constexpr time_t resume_look_interval_s = 1;
+
+}  // namespace
 
 int run_foreground_service(chronobel_state& state) {
     // The stop signals are taken by this thread alone, in sigwait; every
@@ -21,8 +30,14 @@ int run_foreground_service(chronobel_state& state) {
     state.due_period_ms = 0;
     start_worker(state);
 
-    int received = 0;
-    sigwait(&stop_signals, &received);
+    // Waits for a stop signal; between, a resume from sleep asks for a resync.
+    std::int64_t slept = time_suspended_ms();
+    const timespec look_interval{resume_look_interval_s, 0};
+    while (sigtimedwait(&stop_signals, nullptr, &look_interval) < 0) {
+        const std::int64_t slept_now = time_suspended_ms();
+        if (resumed_between(slept, slept_now)) ask_resync(state);
+        slept = slept_now;
+    }
     // The worker, the servers and a running query are stopped and joined
     // within their time limit.
     end_program_threads(state);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include "engine/log.h"
 #include "engine/query.h"
+#include "engine/resync.h"
 #include "engine/worker.h"
 #include "server/servers.h"
 #include "sys/threads.h"
@@ -38,6 +39,8 @@ int start_worker(chronobel_state& state) {
     }
     if (state.settings.time_server_enabled) start_servers(state);
     check_time_zone(state);
+    // The network came back: put the clock right once it has settled.
+    state.network_watch.start([](void* s) { ask_resync(*static_cast<chronobel_state*>(s)); }, &state);
     return worker_started;
 }
 
@@ -45,6 +48,7 @@ void end_program_threads(chronobel_state& state, std::uint32_t limit_ms) {
     // Nothing new starts (a failover would otherwise start a query behind
     // the abort); then each thread is told to end.
     stop_starting_program_threads(state);
+    state.network_watch.stop();
     state.stop_requested = 1;
     set_event(state.worker_event);
     close_server_sockets(state);

@@ -19,6 +19,9 @@ enum main_control : int {
 
 // Command posted to the main window when the worker has stopped.
 constexpr int command_exit_after_stop = 2031;
+// Command posted to the main window when a failed automatic operation
+// leaves a retry to arm.
+constexpr int command_arm_auto_retry = 2032;
 // The menu's "Exit": the orderly end of the program.
 constexpr int command_exit = 2;
 

@@ -5,12 +5,15 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "core/auto_backoff.h"
 #include "core/main_view.h"
+#include "core/resync.h"
 #include "core/program_threads.h"
 #include "core/query_engine.h"
 #include "core/settings_record.h"
 #include "core/text_id.h"
 #include "core/ui_table.h"
+#include "sys/address_watch.h"
 #include "sys/sockets_types.h"
 #include "sys/threads.h"
 
@@ -76,6 +79,10 @@ public:
     // The tick (tick_count64) until which the status line is held; see
     // core/status_hold.h. 0: not held.
     std::atomic<std::uint64_t> status_hold_until{0};
+    // Retries of failed automatic operations.
+    auto_backoff backoff;
+    // Resynchronisation after resume and when the network returns.
+    resync_request resync;
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};
     std::atomic<filetime> server_local_time{0};
@@ -101,6 +108,8 @@ public:
     std::atomic<std::uint8_t> reload_requested{0};
     // The threads that use this state; joined before the program ends.
     program_thread_set threads;
+    // Hears of new addresses while the worker runs (it asks for a resync).
+    address_watch network_watch;
 
 private:
     null_view null_view_;

@@ -1,10 +1,21 @@
 #include "engine/countdown.h"
 #include "core/auto_period.h"
+#include "engine/auto_backoff.h"
 #include "sys/clock.h"
 
 namespace orvane {
 
-std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck) {
+namespace {
+
+// A failed automatic operation's retry: "AutoSync failed, retry in 2 Mns, 0
+// Scs". Like " Scs" they are the program's own fixed English: the numbered
+// table of interface texts has no free lines.
+constexpr char autosync_retry_text[] = "AutoSync failed, retry in ";
+constexpr char autocheck_retry_text[] = "AutoCheck failed, retry in ";
+
+// "1 Hrs, 2 Mns": at most two units, largest first, the seconds whenever
+// fewer than two units were written.
+std::string duration_text(const chronobel_state& state, std::int64_t left_ms) {
     std::int64_t seconds = left_ms / 1000;
     const std::int64_t days = left_ms / 86'400'000;
     std::string text;
@@ -32,8 +43,17 @@ std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, b
         }
         if (parts < 2) append(seconds, text_id::seconds_short);
     }
-    text += state.ui_text(autocheck ? text_id::until_autocheck : text_id::until_autosync);
     return text;
+}
+
+}  // namespace
+
+std::string countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck) {
+    return duration_text(state, left_ms) + state.ui_text(autocheck ? text_id::until_autocheck : text_id::until_autosync);
+}
+
+std::string retry_countdown_text(const chronobel_state& state, std::int64_t left_ms, bool autocheck) {
+    return (autocheck ? autocheck_retry_text : autosync_retry_text) + duration_text(state, left_ms);
 }
 
 std::int64_t time_until_due(const chronobel_state& state, std::uint64_t now) {
@@ -45,7 +65,9 @@ std::string format_countdown(chronobel_state& state, std::uint64_t now) {
     while (due > 10 && !state.auto_due.compare_exchange_weak(due, due - 10)) {
     }
     const std::int32_t armed = state.auto_due.load();
-    return countdown_text(state, time_until_due(state, now), armed == 1 || armed == 11);
+    const bool autocheck = armed == 1 || armed == 11;
+    const std::int64_t left = time_until_due(state, now);
+    return retry_armed(state) ? retry_countdown_text(state, left, autocheck) : countdown_text(state, left, autocheck);
 }
 
 std::string format_countdown(chronobel_state& state) { return format_countdown(state, tick_count64()); }

@@ -1,4 +1,5 @@
 #include "engine/worker.h"
+#include <algorithm>
 #include <string>
 #include "core/socket_handover.h"
 #include "core/status_hold.h"
@@ -6,6 +7,7 @@
 #include "engine/countdown.h"
 #include "engine/failover.h"
 #include "engine/query.h"
+#include "engine/resync.h"
 #include "engine/server_state_text.h"
 #include "engine/service_autosync.h"
 #include "engine/sync_result.h"
@@ -20,6 +22,9 @@ namespace orvane {
 std::atomic<int> status_step{0};
 
 namespace {
+
+// The worker never waits less between passes.
+constexpr std::int64_t shortest_wait_ms = 10;
 
 std::atomic<std::int32_t> saved_refresh_ms{0};
 int idle_refresh_counter = 0;
@@ -100,13 +105,14 @@ void running_pass(chronobel_state& state) {
     }
     if (status_step == 5 && e.phase > 5) {
         complete_operation(state);
-        end_operation(state);
+        end_operation(state, e.failed ? operation_outcome::failed : operation_outcome::succeeded);
     }
 }
 
 void idle_pass(chronobel_state& state) {
     if (in_service()) {
         service_autosync(state);
+        resync_if_due(state, tick_count64());
         return;
     }
     const status_hold_stage hold = status_hold_at(state, tick_count64());
@@ -127,6 +133,14 @@ void idle_pass(chronobel_state& state) {
         }
         if (++idle_refresh_counter > 30) idle_refresh_counter = 0;
     }
+    resync_if_due(state, tick_count64());
+}
+
+// The wait before the next pass: the refresh rate, or less when a
+// resynchronisation falls due sooner.
+std::uint32_t pass_wait_ms(const chronobel_state& state) {
+    const std::int64_t refresh = status_refresh_ms.load();
+    return static_cast<std::uint32_t>(std::clamp(resync_wait_ms(state, tick_count64()), shortest_wait_ms, refresh));
 }
 
 // The server's clock keeps running from the time the last operation found.
@@ -149,7 +163,10 @@ void abort_operation(chronobel_state& state) {
 
 void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
 
-void end_operation(chronobel_state& state) {
+void end_operation(chronobel_state& state, operation_outcome outcome) {
+    if (state.engine.operation_aborted) outcome = operation_outcome::aborted;
+    if (note_operation_end(state, outcome, tick_count64()) && !in_service())
+        state.view().post_command(command_arm_auto_retry);
     restore_idle_controls(state);
     if (exit_when_done.exchange(false)) state.stop_requested = 1;
     if (const operation_end_pause pause = end_pause.load()) pause();
@@ -158,10 +175,11 @@ void end_operation(chronobel_state& state) {
     finish_query(state.engine);
 }
 
-int start_operation(chronobel_state& state) {
+int start_operation(chronobel_state& state, auto_kind automatic) {
     query_engine& e = state.engine;
     if (e.in_progress) return 0;
     if (int result = prepare_query(e); result != 0) return result;
+    note_operation_start(state, automatic);
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
     // Auto begins every operation with SNTP, which knows the time to the
@@ -220,7 +238,7 @@ void worker_loop(chronobel_state& state) {
         else
             idle_pass(state);
         advance_server_clock(state);
-        wait_event(state.worker_event, static_cast<std::uint32_t>(status_refresh_ms.load()));
+        wait_event(state.worker_event, pass_wait_ms(state));
         reset_event(state.worker_event);
     } while (!state.stop_requested);
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include "core/state.h"
+#include "engine/auto_backoff.h"
 
 namespace orvane {
 
@@ -12,9 +13,10 @@ extern std::atomic<int> status_step;
 
 // The body of the worker thread; returns when stop_requested is set.
 void worker_loop(chronobel_state& state);
-// Starts a check or a correction (by correct_requested). Returns 0 when one
+// Starts a check or a correction (by correct_requested); `automatic` names
+// the automatic operation it is (auto_none: one by hand). Returns 0 when one
 // runs already, the query's refusal, or the server list's result.
-int start_operation(chronobel_state& state);
+int start_operation(chronobel_state& state, auto_kind automatic = auto_none);
 // The user's Abort: the running query is stopped (abort_query) and the
 // operation ends with it, without trying another server or protocol.
 void abort_operation(chronobel_state& state);
@@ -22,8 +24,9 @@ void abort_operation(chronobel_state& state);
 void restore_idle_controls(chronobel_state& state);
 // The end of an operation whose query thread has finished: the controls
 // are restored first, and the engine is marked idle as the very last step,
-// so "idle" means the operation has ended.
-void end_operation(chronobel_state& state);
+// so "idle" means the operation has ended. The outcome feeds the backoff of
+// automatic operations; the window is told when a retry became pending.
+void end_operation(chronobel_state& state, operation_outcome outcome = operation_outcome::failed);
 // Test seam: called between those two steps (null: nothing).
 using operation_end_pause = void (*)();
 void set_operation_end_pause(operation_end_pause pause);

@@ -17,7 +17,7 @@ void reload_service_settings(chronobel_state& state) {
     if (!was_serving && s.time_server_enabled) start_servers(state);
     if (s.autosync_enabled) {
         state.correct_requested = 1;
-        start_operation(state);
+        start_operation(state, auto_sync);
     }
 }
 

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <mutex>
 #include "core/status_hold.h"
+#include "engine/resync.h"
 #include "engine/service_autosync.h"
 #include "platform/service_reload.h"
 #include "sys/clock.h"
@@ -72,7 +73,7 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
     }
     change_and_report([](service_status_record& s) {
         s.current_state = service_running;
-        s.controls_accepted = service_accepts_stop | service_accepts_paramchange;
+        s.controls_accepted = service_accepts_stop | service_accepts_paramchange | service_accepts_powerevent;
         s.check_point = 0;
         s.wait_hint = 0;
         s.win32_exit_code = 0;
@@ -93,12 +94,14 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
     return 0;
 }
 
-void handle_service_control(chronobel_state& state, std::uint32_t control) {
+void handle_service_control(chronobel_state& state, std::uint32_t control, std::uint32_t event_type) {
     if (control == service_control_paramchange) {
         // The worker reads them between operations, on its own thread.
         state.reload_requested = 1;
         set_event(state.worker_event);
     }
+    // The worker starts it once things have settled, on its own thread.
+    if (control == service_control_powerevent && event_type == power_event_resumed) ask_resync(state);
     if (control != service_control_stop) {
         // The interrogation asks for the current state; every other control
         // is answered with it too.

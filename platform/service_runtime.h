@@ -20,10 +20,14 @@ enum service_control_value : std::uint32_t {
     service_control_stop = 1,
     service_control_interrogate = 4,
     service_control_paramchange = 6,  // the settings changed: read them again
+    service_control_powerevent = 13,  // its event type says which
 };
+// The power event of a resume from sleep (PBT_APMRESUMEAUTOMATIC).
+constexpr std::uint32_t power_event_resumed = 0x12;
 constexpr std::uint32_t service_own_process = 0x10;
 constexpr std::uint32_t service_accepts_stop = 1;
 constexpr std::uint32_t service_accepts_paramchange = 8;
+constexpr std::uint32_t service_accepts_powerevent = 0x40;
 // The exit code of a service that could not do its work; the service's own
 // code follows in service_specific_exit_code.
 constexpr std::uint32_t service_specific_error = 1066;
@@ -48,7 +52,8 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
 
 // The control handler: a stop reports "stop pending" and wakes the service
 // main; a parameter change asks the worker to read the settings again; an
-// interrogation reports the current state again.
-void handle_service_control(chronobel_state& state, std::uint32_t control);
+// interrogation reports the current state again; a resume from sleep asks
+// for a resynchronisation (`event_type` of the power event).
+void handle_service_control(chronobel_state& state, std::uint32_t control, std::uint32_t event_type = 0);
 
 }  // namespace orvane

@@ -9,9 +9,11 @@ static_assert(service_stopped == SERVICE_STOPPED && service_start_pending == SER
               service_stop_pending == SERVICE_STOP_PENDING && service_running == SERVICE_RUNNING);
 static_assert(service_control_stop == SERVICE_CONTROL_STOP &&
               service_control_interrogate == SERVICE_CONTROL_INTERROGATE &&
-              service_control_paramchange == SERVICE_CONTROL_PARAMCHANGE);
+              service_control_paramchange == SERVICE_CONTROL_PARAMCHANGE &&
+              service_control_powerevent == SERVICE_CONTROL_POWEREVENT && power_event_resumed == PBT_APMRESUMEAUTOMATIC);
 static_assert(service_own_process == SERVICE_WIN32_OWN_PROCESS && service_accepts_stop == SERVICE_ACCEPT_STOP &&
               service_accepts_paramchange == SERVICE_ACCEPT_PARAMCHANGE &&
+              service_accepts_powerevent == SERVICE_ACCEPT_POWEREVENT &&
               service_specific_error == ERROR_SERVICE_SPECIFIC_ERROR);
 
 SERVICE_STATUS_HANDLE status_handle = nullptr;
@@ -28,8 +30,8 @@ void report_to_manager(const service_status_record& status) {
     SetServiceStatus(status_handle, &raw);
 }
 
-DWORD WINAPI service_control_handler(DWORD control, DWORD, LPVOID, LPVOID) {
-    handle_service_control(*g_state, control);
+DWORD WINAPI service_control_handler(DWORD control, DWORD event_type, LPVOID, LPVOID) {
+    handle_service_control(*g_state, control, event_type);
     return NO_ERROR;
 }
 

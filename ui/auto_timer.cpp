@@ -1,6 +1,7 @@
 #include "ui/auto_timer.h"
 #include <algorithm>
 #include "core/auto_period.h"
+#include "engine/auto_backoff.h"
 
 namespace orvane {
 namespace {
@@ -27,6 +28,11 @@ std::int64_t compute_next_due(chronobel_state& state, std::uint64_t now) {
         choose(state, 2, sync_period, sync_start);
     else if (s.autocheck_enabled)
         choose(state, 1, check_period, check_start);
+    // A failed operation's retry comes first when it is due sooner.
+    const std::int32_t retry = state.backoff.retry_kind;
+    const bool retry_enabled = retry == auto_sync ? s.autosync_enabled : retry == auto_check && s.autocheck_enabled;
+    if (retry_enabled && retry_left_ms(state, now) < time_until_due(state, now))
+        choose(state, retry, pending_retry_delay_ms(state), state.backoff.failed_tick);
     return time_until_due(state, now);
 }
 
@@ -35,7 +41,7 @@ std::int64_t next_auto_wait(chronobel_state& state, std::uint64_t now) {
     if (state.autosync_start_tick == 0) state.autosync_start_tick = now;
     if (state.autocheck_start_tick == 0) state.autocheck_start_tick = now;
     std::int64_t wait = compute_next_due(state, now);
-    if (wait < auto_restart_below_ms) {
+    if (wait < auto_restart_below_ms && !retry_armed(state)) {
         state.autosync_start_tick = now;
         state.autocheck_start_tick = now;
         wait = compute_next_due(state, now);

@@ -18,12 +18,12 @@ constexpr std::uint32_t auto_retry_ms = 30'000;
 constexpr std::int64_t auto_restart_below_ms = 60'000;
 
 // Chooses the automatic operation that falls due first (auto_due 1 AutoCheck,
-// 2 AutoSync; AutoSync on a tie) and sets due_period_ms and due_start_tick to
-// it. Returns the milliseconds from `now` until it is due (negative when
+// 2 AutoSync; AutoSync on a tie; a failed one's pending retry when sooner)
+// and sets due_period_ms and due_start_tick to it. Returns the milliseconds from `now` until it is due (negative when
 // overdue). With neither enabled nothing changes.
 std::int64_t compute_next_due(chronobel_state& state, std::uint64_t now);
 // Arming: start ticks never set start now, and a due time less than a minute
-// away restarts both periods. Returns the wait until the chosen operation,
+// away restarts both periods (not a retry's, which keeps its own time). Returns the wait until the chosen operation,
 // or -1 when neither is enabled (then no timer is armed).
 std::int64_t next_auto_wait(chronobel_state& state, std::uint64_t now);
 // One timer's share of a wait: the wait itself, at most longest_timer_ms.

@@ -26,7 +26,7 @@ void on_auto_timer_fired(HWND window, chronobel_state& state) {
             SetTimer(window, auto_timer_id, auto_retry_ms, nullptr);
             break;
         case auto_timer_action::start_operation:
-            start_operation(state);
+            start_operation(state, state.correct_requested ? auto_sync : auto_check);
             arm_auto_timer(window, state);
             break;
     }

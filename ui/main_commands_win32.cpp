@@ -119,6 +119,9 @@ LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
             toggle(state.settings.on_top);
             apply_window_look(window, state);
             break;
+        case command_arm_auto_retry:
+            arm_auto_timer(window, state);
+            break;
         case command_exit_after_stop:
             DestroyWindow(window);
             return 1;

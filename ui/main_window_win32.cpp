@@ -3,6 +3,7 @@
 #include <memory>
 #include "core/status_hold.h"
 #include "engine/query.h"
+#include "engine/resync.h"
 #include "engine/worker.h"
 #include "platform/startup_win32.h"
 #include "resources/resource_ids.h"
@@ -157,6 +158,10 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
         case WM_CLOSE:
             on_close(window, state);
             return 0;
+        case WM_POWERBROADCAST:
+            // Back from sleep: the clock may be far off.
+            if (wparam == PBT_APMRESUMEAUTOMATIC) ask_resync(state);
+            return TRUE;
         case WM_QUERYENDSESSION:
             abort_operation(state);
             return 1;

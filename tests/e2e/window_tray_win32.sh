@@ -193,3 +193,15 @@ sleep 5
 [ "$(refusals)" = 4 ] || e2e_fail "log after one round: $(tr -d '\r' <"$e2e_program_dir/dLog.txt" | tail -20)"
 end_by command
 e2e_note "two refusing servers: one round of four attempts, the failure stayed on the status line"
+
+# 7. Back from sleep (WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC): once things
+# have settled the AutoSync runs by itself; it fails on the silent server, and
+# the countdown then names the retry a minute later.
+printf '#test server\r\n127.0.0.1\r\n' >"$e2e_program_dir/ServFile.txt"
+e2e_start_program
+await_started
+e2e_probe_run post 536 18 0
+await_status '^Waiting for reply from 127\.0\.0\.1$' 20
+await_status '^AutoSync failed, retry in ' 60
+end_by command
+e2e_note "a resume started the AutoSync; after its failure the countdown shows the retry"

@@ -6,6 +6,7 @@
 #include <string>
 #include "core/auto_period.h"
 #include "data/ui_strings.h"
+#include "engine/auto_backoff.h"
 #include "support/state_dirs.h"
 #include "ui/auto_timer.h"
 #include "ui/tray_tip.h"
@@ -101,6 +102,48 @@ TEST_F(auto_timer_fixture, FiringDuringAnOperationRetriesAfterThirtySeconds) {
     EXPECT_EQ(on_auto_timer(state, now, false), auto_timer_action::start_operation);
     EXPECT_EQ(state.correct_requested.load(), 1);
     EXPECT_EQ(state.autosync_start_tick.load(), 0u);
+}
+
+// The window's side of the backoff: a failed AutoSync comes again after 1
+// minute, then 2, never later than the period; operations by hand change
+// nothing; one that succeeds gives the period back.
+TEST_F(auto_timer_fixture, AFailedAutoSyncIsRetriedAfterOneMinuteThenTwoUpToThePeriod) {
+    every(4, unit_minutes, 1, unit_hours);
+    std::int64_t wait = next_auto_wait(state, now);
+    auto run_automatic = [&](operation_outcome outcome) {
+        EXPECT_EQ(run_to_firing(wait), auto_timer_action::start_operation);
+        note_operation_start(state, state.correct_requested ? auto_sync : auto_check);
+        next_auto_wait(state, now);  // the next period is armed as the operation starts
+        const bool retry = note_operation_end(state, outcome, now);
+        EXPECT_EQ(retry, outcome == operation_outcome::failed);
+        wait = next_auto_wait(state, now);
+    };
+    run_automatic(operation_outcome::failed);
+    EXPECT_EQ(wait, 60'000);
+    EXPECT_EQ(state.auto_due.load(), 2);
+    EXPECT_EQ(tray_tip_text(state, now), "AutoSync failed, retry in 1 Mns, 0 Scs");
+    // A check by hand that fails meanwhile leaves the retry as it was.
+    note_operation_start(state, auto_none);
+    EXPECT_FALSE(note_operation_end(state, operation_outcome::failed, now));
+    EXPECT_EQ(next_auto_wait(state, now), 60'000);
+    run_automatic(operation_outcome::failed);
+    EXPECT_EQ(wait, 120'000);
+    run_automatic(operation_outcome::failed);
+    EXPECT_EQ(wait, 4 * 60'000);  // 4 minutes, the period itself
+    run_automatic(operation_outcome::failed);
+    EXPECT_EQ(wait, 4 * 60'000);  // never later than the period
+    EXPECT_EQ(state.backoff.failures.load(), 4);
+    run_automatic(operation_outcome::succeeded);
+    EXPECT_EQ(state.backoff.failures.load(), 0);
+    EXPECT_EQ(wait, 4 * 60'000);
+    EXPECT_EQ(tray_tip_text(state, now), "4 Mns, 0 Scs until AutoSync");
+    // The user's Abort of an automatic operation neither counts nor resets.
+    run_automatic(operation_outcome::failed);
+    run_automatic(operation_outcome::aborted);
+    EXPECT_EQ(state.backoff.failures.load(), 1);
+    EXPECT_EQ(retry_delay_ms(1, hour), 60'000);
+    EXPECT_EQ(retry_delay_ms(4, hour), 8 * 60'000);
+    EXPECT_EQ(retry_delay_ms(1000, 99 * day), 99 * day);
 }
 
 TEST_F(auto_timer_fixture, PeriodsOfTwentyFiveDaysAndMoreAreArmedInSteps) {

@@ -5,12 +5,22 @@
 #include <chrono>
 #include <thread>
 #include "core/state.h"
+#include "sys/address_watch.h"
 #include "sys/threads.h"
+#ifndef _WIN32
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cstdlib>
+#endif
 
 using namespace orvane;
 using namespace std::chrono_literals;
 
 namespace {
+
+// The child's exit code when it cannot make its own network.
+constexpr int watch_cannot_run = 77;
 
 void wait_for_signal(void* event) { wait_event(event, 10'000); }
 
@@ -85,3 +95,28 @@ TEST(ProgramThreads, TheEndJoinsEveryThreadNamesOneThatOverrunsAndStartsNoMore) 
     EXPECT_TRUE(wait_until_expired(watch));
     EXPECT_EQ(ended.load(), 1);
 }
+
+#ifndef _WIN32
+// The address watch hears a new address and ends within its limit. In a
+// child process of its own network namespace, so that the machine's own
+// interfaces are never touched.
+TEST(ProgramThreads, TheAddressWatchHearsANewAddressAndStops) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNET) != 0) _exit(watch_cannot_run);
+        std::atomic<int> heard{0};
+        address_watch watch;
+        if (!watch.start([](void* n) { ++*static_cast<std::atomic<int>*>(n); }, &heard)) _exit(watch_cannot_run);
+        if (std::system("ip link set lo up && ip addr add 10.200.0.1/32 dev lo") != 0) _exit(watch_cannot_run);
+        for (int i = 0; i < 500 && heard == 0; ++i) std::this_thread::sleep_for(10ms);
+        watch.stop();
+        _exit(heard > 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == watch_cannot_run) GTEST_SKIP() << "no network namespace of its own here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no new address heard";
+}
+#endif

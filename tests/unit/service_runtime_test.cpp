@@ -108,16 +108,22 @@ TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWork
 
     handle_service_control(*state, service_control_interrogate);
     ASSERT_TRUE(reported(service_running, 2));
+    // Power events: only a resume asks for a resynchronisation.
+    handle_service_control(*state, service_control_powerevent, power_event_resumed - 1);
+    EXPECT_EQ(state->resync.pending.load(), 0);
+    handle_service_control(*state, service_control_powerevent, power_event_resumed);
+    EXPECT_EQ(state->resync.pending.load(), 1);
+    ASSERT_TRUE(reported(service_running, 4));
     handle_service_control(*state, service_control_stop);
     service_main.join();
 
     const std::vector<report> all = taken();
-    ASSERT_GE(all.size(), 5u);
+    ASSERT_GE(all.size(), 7u);
     expect_status(all[0].status, service_start_pending, 0, 0, 3000);
-    constexpr std::uint32_t accepted = service_accepts_stop | service_accepts_paramchange;
+    constexpr std::uint32_t accepted = service_accepts_stop | service_accepts_paramchange | service_accepts_powerevent;
     expect_status(all[1].status, service_running, accepted, 0, 0);
     expect_status(all[2].status, service_running, accepted, 0, 0);
-    expect_status(all[3].status, service_stop_pending, accepted, 0, 0);
+    expect_status(all[5].status, service_stop_pending, accepted, 0, 0);
     // "Stopped" comes last, once the worker has ended, with exit code 0 (the
     // check points before it are counted in the test of a worker that hangs).
     expect_status(all.back().status, service_stopped, 0, 0, 0);
@@ -203,7 +209,8 @@ TEST_F(service_fixture, AWorkerThatDoesNotEndGetsTenCheckPointsHalfASecondApart)
     const std::vector<report> all = taken();
     ASSERT_EQ(all.size(), 14u);  // start pending, running, stop pending, 10 check points, stopped
     for (std::uint32_t attempt = 0; attempt < 10; ++attempt)
-        expect_status(all[3 + attempt].status, service_stop_pending, service_accepts_stop | service_accepts_paramchange,
+        expect_status(all[3 + attempt].status, service_stop_pending,
+                      service_accepts_stop | service_accepts_paramchange | service_accepts_powerevent,
                       attempt, 1000);
     EXPECT_EQ(all.back().status.current_state, service_stopped);
     EXPECT_EQ(guard.clock.frozen_tick - before, 5000u);

@@ -7,6 +7,8 @@
 #include "app/startup.h"
 #include "core/status_hold.h"
 #include "engine/ntp_time.h"
+#include "engine/resync.h"
+#include "platform/service_runtime.h"
 #include "engine/worker.h"
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
@@ -350,12 +352,22 @@ TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue
     start_worker(*state);
     ASSERT_TRUE(status_shows("Started Service, 4 Hrs until AutoSync"));
     EXPECT_EQ(state->settings.autocheck_enabled, 0);
-    EXPECT_EQ(status_refresh_ms.load(), 30'000);
-    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 4 * 3'600'000; }, 2000));
+    EXPECT_LE(status_refresh_ms.load(), 30'000);
+    // The first AutoSync comes 30 s after the start, then every period.
+    EXPECT_EQ(state->due_period_ms.load(), 30'000);
+    clock.tick_shift = 29'000;
+    set_event(state->worker_event);
+    // One second left: the worker looks in again then.
+    ASSERT_TRUE(wait_until([&] { return status_refresh_ms == 1'000; }, 2000)) << status_refresh_ms.load();
     EXPECT_TRUE(clock.recorded_sets().empty());
-    clock.tick_shift = 4 * 3'600'000 + 1'000;  // the period has passed
+    clock.tick_shift = 30'500;
     set_event(state->worker_event);
     ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->due_period_ms.load(), 4 * 3'600'000);
+    clock.tick_shift = clock.tick_shift + 4 * 3'600'000 + 1'000;  // the period has passed
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 5000));
     ASSERT_TRUE(idle());
     // The service shows no step texts and no result on the status line.
     EXPECT_TRUE(status_from("Initialising...").empty());
@@ -372,7 +384,7 @@ TEST_F(worker_fixture, TheServicesAutoSyncFailsOverAfterATimeOut) {
     ask_list_whose_sntp_is_silent(silent, time);
     start_worker(*state);
     ASSERT_TRUE(wait_until([&] { return state->due_period_ms != 0; }, 2000));
-    clock.tick_shift = 4 * 3'600'000 + 1'000;
+    clock.tick_shift = 30'500;  // the first AutoSync
     set_event(state->worker_event);
     ASSERT_TRUE(wait_until([&] { return !silent.requests().empty(); }, 5000));
     clock.tick_shift = clock.tick_shift + 6'000;  // past the attempt's time-out
@@ -380,6 +392,109 @@ TEST_F(worker_fixture, TheServicesAutoSyncFailsOverAfterATimeOut) {
     ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
     ASSERT_TRUE(idle());
     EXPECT_EQ(time.connections(), 1);
+}
+
+// A failed AutoSync is tried again after 1 minute, then 2, and once one
+// succeeds the period runs again.
+TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
+    running_as_service = 1;
+    window_mode = window_service;
+    state->engine.sntp_port = 9;  // nothing answers: the attempt fails at once
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
+    auto fails_after = [&](std::uint32_t wait_ms, int failures, std::int64_t retry_ms) {
+        clock.tick_shift = clock.tick_shift + wait_ms;
+        set_event(state->worker_event);
+        ASSERT_TRUE(wait_until([&] { return state->backoff.failures == failures; }, 5000)) << failures;
+        ASSERT_TRUE(idle());
+        set_event(state->worker_event);
+        ASSERT_TRUE(wait_until([&] { return state->due_period_ms == retry_ms; }, 2000)) << failures;
+    };
+    fails_after(30'500, 1, 60'000);
+    // Not before its time.
+    clock.tick_shift = clock.tick_shift + 58'000;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return status_refresh_ms <= 2'000; }, 2000)) << status_refresh_ms.load();
+    EXPECT_EQ(state->backoff.failures.load(), 1);
+    fails_after(2'500, 2, 120'000);
+    sntp_responder server(sntp_reply_now);
+    state->engine.sntp_port = server.port();
+    clock.tick_shift = clock.tick_shift + 120'500;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->backoff.failures.load(), 0);
+    EXPECT_EQ(state->due_period_ms.load(), 4 * 3'600'000);
+}
+
+// A dead address first on the list: the same AutoSync goes on to the live
+// server and sets the clock from it.
+TEST_F(worker_fixture, TheServicesAutoSyncPassesADeadAddressAndSetsTheClockFromTheNext) {
+    running_as_service = 1;
+    window_mode = window_service;
+    sntp_responder server(sntp_reply_now);
+    write_list({"127.0.0.2", "127.0.0.1"});
+    state->engine.server_source = source_list;
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
+    clock.tick_shift = 30'500;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(state->backoff.failures.load(), 0);
+}
+
+// A resume or a new address asks for a resynchronisation: one AutoSync after
+// the settle delay, and no second one within the minute.
+TEST_F(worker_fixture, AResumeOrANewAddressSyncsOnceSettledAndNotTwiceInAMinute) {
+    sntp_responder server(sntp_reply_now);
+    state->engine.sntp_port = server.port();
+    state->settings.autosync_enabled = 1;
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->worker_running == 1; }, 2000));
+    // The passes of the worker show, as each writes the clock.
+    auto passes_go_on = [&] {
+        const std::size_t seen = view.texts(control_local_time).size();
+        return wait_until([&] { return view.texts(control_local_time).size() > seen + 3; }, 5000);
+    };
+    ask_resync(*state);  // what the address watch does
+    ASSERT_TRUE(passes_go_on());
+    EXPECT_TRUE(clock.recorded_sets().empty()) << "not before it settled";
+    clock.tick_shift = 10'500;
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    ask_resync(*state);  // a resume 10 s after
+    clock.tick_shift = clock.tick_shift + 10'500;
+    ASSERT_TRUE(passes_go_on());
+    EXPECT_EQ(clock.recorded_sets().size(), 1u) << "once a minute at most";
+    clock.tick_shift = clock.tick_shift + 50'000;  // a minute after the first
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->resync.pending.load(), 0);
+    EXPECT_TRUE(resumed_between(1'000, 1'000 + resume_jump_ms));
+}
+
+// The service's resume (its power event) does the same between its AutoSyncs.
+TEST_F(worker_fixture, TheServiceSyncsOnceSettledAfterAResume) {
+    running_as_service = 1;
+    window_mode = window_service;
+    sntp_responder server(sntp_reply_now);
+    state->engine.sntp_port = server.port();
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
+    clock.tick_shift = 30'500;  // the first AutoSync
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 5000));
+    ASSERT_TRUE(idle());
+    handle_service_control(*state, service_control_powerevent, power_event_resumed);
+    clock.tick_shift = clock.tick_shift + 10'500;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 5000));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(state->resync.pending.load(), 0);
+    EXPECT_FALSE(resumed_between(1'000, resume_jump_ms));
 }
 
 TEST_F(worker_fixture, TheServiceStartMessageNamesTheServer) {
