@@ -22,12 +22,20 @@
 //                                 prints one line per item: id, "checked",
 //                                 "separator" or "-", text; then closes it
 //                                 (after MS milliseconds)
+//   window_probe key VK[+VK...]   brings the window to the front and types the
+//                                 keys (decimal virtual-key codes) as one
+//                                 stroke: the first ones held, e.g. 16+9 for
+//                                 Shift+Tab
+//   window_probe focus            prints the id of the control that has the
+//                                 keyboard focus ("none" when no control has it)
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -126,6 +134,32 @@ void press(WORD key, bool up) {
     input.ki.wVk = key;
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &input, sizeof input);
+}
+
+// Keys joined by '+', pressed in order and let go in reverse.
+void type_keys(HWND window, const std::wstring& keys) {
+    std::vector<WORD> codes;
+    for (std::size_t at = 0; at <= keys.size();) {
+        const std::size_t plus = std::min(keys.find(L'+', at), keys.size());
+        codes.push_back(static_cast<WORD>(_wtoi(keys.substr(at, plus - at).c_str())));
+        at = plus + 1;
+    }
+    SetForegroundWindow(window);
+    Sleep(300);
+    for (WORD code : codes) press(code, false);
+    for (auto code = codes.rbegin(); code != codes.rend(); ++code) press(*code, true);
+}
+
+// The focus belongs to the window's thread; another process asks for it.
+void print_focus(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const bool known = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+                       IsChild(window, info.hwndFocus);
+    if (known)
+        std::printf("%d\n", GetDlgCtrlID(info.hwndFocus));
+    else
+        std::printf("none\n");
 }
 
 void right_click_at(int x, int y) {
@@ -229,6 +263,10 @@ int wmain(int argc, wchar_t** argv) {
         const LONG ex_style = GetWindowLongW(window, GWL_EXSTYLE);
         std::printf("%s%s%s\n", (ex_style & WS_EX_LAYERED) ? "layered " : "", (ex_style & WS_EX_TOPMOST) ? "topmost" : "",
                     (ex_style & (WS_EX_LAYERED | WS_EX_TOPMOST)) ? "" : "plain");
+    } else if (verb == L"key" && argc > 2) {
+        type_keys(window, argv[2]);
+    } else if (verb == L"focus") {
+        print_focus(window);
     } else if (verb == L"menu" && argc > 2) {
         const int result = read_menu(window, argv[2], argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 0);
         std::fflush(stdout);
