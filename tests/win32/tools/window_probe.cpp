@@ -28,6 +28,10 @@
 //                                 Shift+Tab
 //   window_probe focus            prints the id of the control that has the
 //                                 keyboard focus ("none" when no control has it)
+//   window_probe rects TITLE [S]  waits up to S seconds (default 30) for the
+//                                 program's shown window titled TITLE (a dialog
+//                                 too), then prints one line per control: id,
+//                                 left, top, right, bottom in its client area
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
 #include <windows.h>
 #include <shellapi.h>
@@ -100,6 +104,42 @@ BOOL CALLBACK pick_window(HWND window, LPARAM found) {
     if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
+}
+
+// The visible top-level window of the program with this title.
+struct titled_window {
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK pick_titled(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<titled_window*>(search);
+    if (!IsWindowVisible(window) || text_of(window) != wanted->title) return TRUE;
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(window, &process_id);
+    if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
+    wanted->found = window;
+    return FALSE;
+}
+
+BOOL CALLBACK print_place(HWND control, LPARAM dialog) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, reinterpret_cast<HWND>(dialog), reinterpret_cast<POINT*>(&place), 2);
+    std::printf("%d\t%ld\t%ld\t%ld\t%ld\n", GetDlgCtrlID(control), place.left, place.top, place.right, place.bottom);
+    return TRUE;
+}
+
+int print_places(const wchar_t* title, int seconds) {
+    titled_window search{title, nullptr};
+    for (int waited_ms = 0; !search.found && waited_ms <= seconds * 1000; waited_ms += 200) {
+        EnumWindows(pick_titled, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(200);
+    }
+    if (!search.found) return 1;
+    EnumChildWindows(search.found, print_place, reinterpret_cast<LPARAM>(search.found));
+    std::fflush(stdout);
+    return 0;
 }
 
 HWND find_main_window() {
@@ -243,6 +283,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring verb = argv[1];
     if (verb == L"wait" || verb == L"shown") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30, verb == L"shown");
+    if (verb == L"rects" && argc > 2) return print_places(argv[2], argc > 3 ? _wtoi(argv[3]) : 30);
     HWND window = find_main_window();
     if (!window) return 1;
     if (verb == L"list") {
