@@ -315,9 +315,10 @@ TEST_F(DialogsOnWine, TheZoneNameGetsTheRoomTheDialogHas) {
         test.zone.display_names[u"Chronobel Test Standard Time"] = name;
         shown_dialog dialog(show_time_zone_dialog, state);
         if (!dialog.window()) ADD_FAILURE() << "no dialog";
+        const std::wstring text(name.begin(), name.end());
         const name_line line{dialog.place(IDC_ZONE_DISPLAY_NAME), dialog.place(IDC_ZONE_NAME_LABEL),
                              dialog.place(IDC_ZONE_OK_BUTTON), dialog.place(IDC_ZONE_PHASE),
-                             text_width(dialog.window(), IDC_ZONE_DISPLAY_NAME, std::wstring(name.begin(), name.end()))};
+                             text_width(dialog.window(), IDC_ZONE_DISPLAY_NAME, text)};
         dialog.click(IDC_ZONE_OK_BUTTON);
         EXPECT_TRUE(dialog.ended_within(30s));
         EXPECT_EQ(line.name.right, line.ok.right);
