@@ -97,11 +97,15 @@ std::wstring image_of(DWORD process_id) {
     return ok ? std::wstring(path, size) : std::wstring();
 }
 
-BOOL CALLBACK pick_window(HWND window, LPARAM found) {
-    if (_wcsicmp(class_of(window).c_str(), main_window_class) != 0) return TRUE;
+bool of_the_program(HWND window) {
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);
-    if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
+    return g_program.empty() || _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) == 0;
+}
+
+BOOL CALLBACK pick_window(HWND window, LPARAM found) {
+    if (_wcsicmp(class_of(window).c_str(), main_window_class) != 0) return TRUE;
+    if (!of_the_program(window)) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
@@ -115,9 +119,7 @@ struct titled_window {
 BOOL CALLBACK pick_titled(HWND window, LPARAM search) {
     auto* wanted = reinterpret_cast<titled_window*>(search);
     if (!IsWindowVisible(window) || text_of(window) != wanted->title) return TRUE;
-    DWORD process_id = 0;
-    GetWindowThreadProcessId(window, &process_id);
-    if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
+    if (!of_the_program(window)) return TRUE;
     wanted->found = window;
     return FALSE;
 }
