@@ -28,10 +28,16 @@ shot() { sleep 1; import -window root "$shots/$1.png"; e2e_note "screenshot: $sh
 # The settings as the native program reads them from the same directory.
 cp "$native" "$e2e_program_dir/chronobel"
 setting() { (cd "$e2e_program_dir" && ./chronobel /o) | sed -n "s/^$1 = //p"; }
+# The sheet is gone a moment before the program has saved: asked again
+# for up to 10 s.
 expect_setting() {
   local got
-  got=$(setting "$1")
-  [ "$got" = "$2" ] || e2e_fail "$1 is '$got', not '$2'"
+  for _ in $(seq 50); do
+    got=$(setting "$1")
+    [ "$got" = "$2" ] && return 0
+    sleep 0.2
+  done
+  e2e_fail "$1 is '$got', not '$2'"
 }
 
 # Only servers on this machine; the first text edited, so that the Reset
