@@ -10,9 +10,11 @@ namespace {
 
 constexpr char open_dirs_text[] = "Open Dirs";
 
-// Where the text box goes, in pixels of the dialog's client area: below the
-// two lines of names, wider and taller than its place in the template.
-constexpr RECT locations_box{5, 190, 5 + 290, 190 + 140};
+// Where the text box goes, in dialog units: from the template's top down to
+// the usual 4 units above the buttons (at 208), and across the dialog from
+// the left margin to the Close button's right edge (146 + 50), so that the
+// paths have the dialog's whole width at any DPI.
+constexpr RECT locations_box{5, 118, 196, 204};
 
 chronobel_state* state_of(HWND dialog) {
     return reinterpret_cast<chronobel_state*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
@@ -24,8 +26,11 @@ std::wstring locations_text(const chronobel_state& state) {
 }
 
 void fill(HWND dialog, const chronobel_state& state) {
-    MoveWindow(GetDlgItem(dialog, IDC_LOCATIONS), locations_box.left, locations_box.top,
-               locations_box.right - locations_box.left, locations_box.bottom - locations_box.top, TRUE);
+    RECT box = dialog_units_to_pixels(dialog, locations_box);
+    // The button's edge is rounded from its left and its width apart: the
+    // box takes the edge as drawn, to the pixel.
+    box.right = control_place(dialog, IDC_ABOUT_CLOSE_BUTTON).right;
+    move_control(dialog, IDC_LOCATIONS, box);
     set_control_text(dialog, IDC_OPEN_DIRS_BUTTON, open_dirs_text);
     add_tooltip(IDC_OPEN_DIRS_BUTTON, open_dirs_text, state, dialog);
     SetDlgItemTextW(dialog, IDC_LOCATIONS, locations_text(state).c_str());

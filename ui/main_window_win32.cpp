@@ -138,8 +138,22 @@ void attach_main_window(chronobel_state& state, HWND window) {
     state.adopt_view(std::move(view));
 }
 
+bool handle_main_window_key(HWND window, const MSG& message) {
+    // The dialog manager would turn Escape (and Ctrl+Break) into command 2,
+    // which is also the menu's Exit: here it minimises the window, as its
+    // button does (to the tray when that is set), and never ends the program.
+    const bool cancel_key =
+        message.message == WM_KEYDOWN && (message.wParam == VK_ESCAPE || message.wParam == VK_CANCEL);
+    if (!cancel_key || (message.hwnd != window && !IsChild(window, message.hwnd))) return false;
+    ShowWindow(window, SW_MINIMIZE);
+    return true;
+}
+
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (!g_state) return DefWindowProcW(window, message, wparam, lparam);
+    // The window is a dialog of its own class: what it leaves alone goes to
+    // the dialog manager, which moves the focus on Tab and makes the focused
+    // button the one that Return presses.
+    if (!g_state) return DefDlgProcW(window, message, wparam, lparam);
     chronobel_state& state = *g_state;
     switch (message) {
         case WM_CREATE:
@@ -189,7 +203,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
                     notify_icon(window, small_icon(state), "Chronobel", NIM_ADD);
                 return 0;
             }
-            return DefWindowProcW(window, message, wparam, lparam);
+            return DefDlgProcW(window, message, wparam, lparam);
     }
 }
 

@@ -12,6 +12,9 @@ using worker_starter = void (*)(chronobel_state& state);
 void set_worker_starter(worker_starter starter);
 
 LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The message loop asks this before the dialog manager: true when `message`
+// was a key of the main window that it has handled (Escape).
+bool handle_main_window_key(HWND window, const MSG& message);
 
 // Gives `window` its view (owned by the state), through which background
 // threads write its controls.

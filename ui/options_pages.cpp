@@ -149,8 +149,15 @@ void service_command(options_session& session, option_page_view& page, int id) {
     page.start_service_timer();
 }
 
+// UI text 120 asks about the settings; the rest of what Reset does is said
+// after it, in the program's own words (users' Strings.txt files keep 120).
+constexpr char reset_also_text[] =
+    "It also writes Strings.txt anew, so that texts changed there are lost, and removes the start at log-on.";
+
 void reset_to_defaults(options_session& session, option_page_view& page) {
-    if (!session.host.confirm_reset()) return;
+    const std::string question =
+        std::string(session.state.ui_text(text_id::reset_all_settings)) + "\n\n" + reset_also_text;
+    if (!session.host.confirm_reset(question)) return;
     chronobel_state& state = session.state;
     const bool server_was_on = state.settings.time_server_enabled != 0;
     apply_default_settings(state);

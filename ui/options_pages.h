@@ -58,12 +58,12 @@ public:
     virtual void arm_auto_timer() = 0;
     virtual void start_servers() = 0;
     virtual void stop_servers() = 0;
-    // Opens a file with the shell's default action.
+    // Opens a text file with its program (Notepad where the shell has none).
     virtual void open_file(const std::wstring& path) = 0;
     virtual void open_scan_window() = 0;
     virtual void open_readme() = 0;
-    // Asks "Reset to default all settings?"; true for OK.
-    virtual bool confirm_reset() = 0;
+    // Asks Reset's `question` with OK and Cancel, Cancel the default; true for OK.
+    virtual bool confirm_reset(const std::string& question) = 0;
     virtual service_status query_service() = 0;
     virtual void install_service() = 0;
     virtual void remove_service(bool running) = 0;

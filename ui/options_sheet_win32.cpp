@@ -1,6 +1,5 @@
 #include "ui/options_sheet_win32.h"
 #include <commctrl.h>
-#include <shellapi.h>
 #include <algorithm>
 #include <string>
 #include "engine/worker.h"
@@ -13,6 +12,7 @@
 #include "ui/options_service_win32.h"
 #include "ui/readme.h"
 #include "ui/scan_window_win32.h"
+#include "ui/win32/shell_win32.h"
 
 namespace orvane {
 namespace {
@@ -28,14 +28,13 @@ public:
     void arm_auto_timer() override { orvane::arm_auto_timer(main_window(), state_); }
     void start_servers() override { orvane::start_servers(state_); }
     void stop_servers() override { close_server_sockets(state_); }
-    void open_file(const std::wstring& path) override {
-        ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    void open_file(const std::wstring& path) override { open_text_file(path); }
     void open_scan_window() override { orvane::open_scan_window(state_, main_window()); }
     void open_readme() override { orvane::open_readme(state_); }
-    bool confirm_reset() override {
-        return MessageBoxA(active_page, state_.ui_text(text_id::reset_all_settings), state_.ui_text(text_id::reset),
-                           MB_OKCANCEL) == IDOK;
+    // Cancel is the default: a hasty Return keeps the settings.
+    bool confirm_reset(const std::string& question) override {
+        return MessageBoxA(active_page, question.c_str(), state_.ui_text(text_id::reset), MB_OKCANCEL | MB_DEFBUTTON2) ==
+               IDOK;
     }
     service_status query_service() override { return query_own_service(); }
     void install_service() override {

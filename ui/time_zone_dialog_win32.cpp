@@ -1,5 +1,7 @@
 #include "ui/time_zone_dialog_win32.h"
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include "resources/resource_ids.h"
 #include "sys/timezone.h"
@@ -40,6 +42,12 @@ struct period_controls {
 constexpr period_controls standard_controls{IDC_STANDARD_NAME, IDC_STANDARD_DATE, IDC_STANDARD_BIAS};
 constexpr period_controls daylight_controls{IDC_DAYLIGHT_NAME, IDC_DAYLIGHT_DATE, IDC_DAYLIGHT_BIAS};
 
+// The zone's display name, in dialog units: from the values' column to the
+// right edge of the group boxes and the OK button (128 + 40).
+constexpr RECT display_name_place{60, 4, 168, 12};
+// Between the text of a label and a name that begins right after it.
+constexpr RECT label_gap{4, 0, 0, 0};
+
 chronobel_state* state_of(HWND dialog) {
     return reinterpret_cast<chronobel_state*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
@@ -57,10 +65,30 @@ void show_period(const chronobel_state& state, HWND dialog, const period_control
     set_control_text(dialog, controls.bias, has_transition(begins) ? format_signed(bias) : none);
 }
 
+// The display name keeps the values' column when it fits there; a longer one
+// begins right after the text of its label, so that only a name longer than
+// the dialog is wide ends in "...".
+void show_display_name(HWND dialog, std::u16string_view name) {
+    const std::wstring text(name.begin(), name.end());
+    RECT place = dialog_units_to_pixels(dialog, display_name_place);
+    place.right = control_place(dialog, IDC_ZONE_OK_BUTTON).right;
+    if (text_width(dialog, IDC_ZONE_DISPLAY_NAME, text) > place.right - place.left) {
+        wchar_t caption[100] = {};
+        GetDlgItemTextW(dialog, IDC_ZONE_NAME_LABEL, caption, static_cast<int>(std::size(caption)));
+        // The label shrinks to its text, so that it never paints over the name.
+        RECT label = control_place(dialog, IDC_ZONE_NAME_LABEL);
+        label.right = std::min(label.right, label.left + text_width(dialog, IDC_ZONE_NAME_LABEL, caption));
+        move_control(dialog, IDC_ZONE_NAME_LABEL, label);
+        place.left = std::min(place.left, label.right + dialog_units_to_pixels(dialog, label_gap).left);
+    }
+    move_control(dialog, IDC_ZONE_DISPLAY_NAME, place);
+    SetDlgItemTextW(dialog, IDC_ZONE_DISPLAY_NAME, text.c_str());
+}
+
 void fill(HWND dialog, const chronobel_state& state) {
     SetWindowTextA(dialog, state.ui_text(text_id::time_zone));
     apply_captions(state, dialog, labels);
-    set_wide_text(dialog, IDC_ZONE_DISPLAY_NAME, time_zone_display_name_text());
+    show_display_name(dialog, time_zone_display_name_text());
     const std::int32_t phase = time_zone_phase.load();
     if (phase == 0 || phase == 1)
         set_control_ui_text(state, dialog, IDC_ZONE_PHASE,

@@ -28,10 +28,16 @@ shot() { sleep 1; import -window root "$shots/$1.png"; e2e_note "screenshot: $sh
 # The settings as the native program reads them from the same directory.
 cp "$native" "$e2e_program_dir/chronobel"
 setting() { (cd "$e2e_program_dir" && ./chronobel /o) | sed -n "s/^$1 = //p"; }
+# The sheet is gone a moment before the program has saved: asked again
+# for up to 10 s.
 expect_setting() {
   local got
-  got=$(setting "$1")
-  [ "$got" = "$2" ] || e2e_fail "$1 is '$got', not '$2'"
+  for _ in $(seq 50); do
+    got=$(setting "$1")
+    [ "$got" = "$2" ] && return 0
+    sleep 0.2
+  done
+  e2e_fail "$1 is '$got', not '$2'"
 }
 
 # Only servers on this machine; the first text edited, so that the Reset
@@ -39,8 +45,11 @@ expect_setting() {
 printf '127.0.0.1\r\nlocalhost\r\n127.255.255.255\r\n' > "$e2e_program_dir/ServFile.txt"
 sed '1s/^Check\r$/Look\r/' "$resources/Strings.txt" > "$e2e_program_dir/Strings.txt"
 
-# A fresh prefix may lack the association of text files with its notepad.
-wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 || true
+# No program for text files, as in a fresh prefix: Edit List falls back to
+# Notepad.
+for key in 'HKCU\Software\Classes\.txt' 'HKLM\Software\Classes\.txt'; do
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+done
 
 e2e_start_display
 e2e_start_program
@@ -80,10 +89,16 @@ expect_setting sync_timeout_s 99
 expect_setting server_source 2
 expect_setting manual_a 129.6.15.28
 
-# Reset, answered OK, then Cancel: the defaults are saved and the string
-# file is the built-in one again.
-drive "command 101" "wait-sheet 60" "page 3" "post-click 7" 'wait-window #32770 "Reset" 60' > /dev/null
+# Reset asks with Cancel as its default button and says what else it does;
+# answered OK, then Cancel: the defaults are saved and the string file is the
+# built-in one again.
+out=$(drive "command 101" "wait-sheet 60" "page 3" "post-click 7" "message Reset 60")
 shot options_reset_question
+e2e_note "Reset asks:"$'\n'"$out"
+grep -qx $'default\t2' <<<"$out" || e2e_fail "Cancel is not Reset's default button: $out"
+grep -q 'Reset to default all settings?' <<<"$out" || e2e_fail "Reset's question lost UI text 120: $out"
+grep -q 'Strings.txt' <<<"$out" && grep -q 'start at log-on' <<<"$out" ||
+  e2e_fail "Reset's question does not say it rewrites Strings.txt and removes the start at log-on: $out"
 out=$(drive "answer Reset ok 60" "show 1001" "cancel" "wait-no-sheet 60")
 grep -q $'^1001\t1\t0\t' <<<"$out" || e2e_fail "No Log still checked after Reset: $out"
 expect_setting sync_timeout_s 15
@@ -92,7 +107,8 @@ expect_setting log_disabled 0
 expect_setting server_source 0
 cmp -s "$e2e_program_dir/Strings.txt" "$resources/Strings.txt" || e2e_fail "Strings.txt was not rewritten"
 
-# Edit List opens the list in the shell's editor; closed here by its process id.
+# Edit List opens the list in Notepad although the shell has no program for
+# it; closed here by its process id.
 drive "command 101" "wait-sheet 60" "click 1022" 'wait-window Notepad "" 120' "kill-window Notepad" \
   "wait-gone Notepad 60" > /dev/null
 
@@ -136,13 +152,16 @@ expect_setting autosync_count 2
 sleep 35
 before=$(status_text)
 drive "command 101" "wait-sheet 60" "page 1" "click 1009" "cancel" "wait-no-sheet 60" > /dev/null
-after=$before
-for _ in $(seq 30); do
+# The old period only counts down and has over 20 s left: more than 90 s
+# left within 20 s is the Reset's doing, however late the line shows it.
+after=$before left=""
+deadline=$((SECONDS + 20))
+while [ "$SECONDS" -lt "$deadline" ]; do
   after=$(status_text)
-  [ "$after" != "$before" ] && [ -n "$(seconds_left "$after")" ] && break
-  sleep 1
+  left=$(seconds_left "$after")
+  [ -n "$left" ] && [ "$left" -gt 90 ] && break
+  sleep 0.5
 done
-left=$(seconds_left "$after")
 e2e_note "countdown before the Reset: '$before', after: '$after'"
 [ -n "$left" ] && [ "$left" -gt 90 ] || e2e_fail "the AutoSync period did not start again: '$after'"
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Whole program: the main window's popup menu, tray icon, look, orderly end
+# Whole program: the main window's keyboard, popup menu, tray icon, look, orderly end
 # and saving, driven from outside. Chronobel.exe runs from a folder whose path
 # holds blanks; screenshots of the window and of the open menu are saved.
 #   window_tray_win32.sh WIN32_BUILD SCREENSHOT_DIR
@@ -79,6 +79,41 @@ wait "$menu_reader" || e2e_fail "no menu after a right click"
 [ "$(menu_of key)" = "$expected_menu" ] || e2e_fail "no menu by the context-menu key"
 e2e_note "the popup menu opens by right click and by the context-menu key; screenshot popup_menu.png"
 
+# The keyboard: Tab and Shift+Tab move the focus along the buttons (from
+# Check round to About), Return and Space press the focused one; the dialog
+# each opens ends on its own Return.
+vk_tab=9 vk_return=13 vk_shift=16 vk_escape=27 vk_space=32
+close_dialog_by_return() {
+  local title=$1 window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) || true
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "$window" ] || e2e_fail "no dialog \"$title\" opened"
+  sleep 1
+  xdotool key Return
+  for _ in $(seq 100); do
+    [ -z "$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null)" ] && return 0
+    sleep 0.2
+  done
+  e2e_fail "the dialog \"$title\" stayed open"
+}
+expect focus 1
+e2e_probe_run key $vk_tab
+expect focus 3
+e2e_probe_run key $vk_shift+$vk_tab
+expect focus 1
+e2e_probe_run key $vk_shift+$vk_tab
+expect focus 5
+e2e_probe_run key $vk_return
+close_dialog_by_return "About Chronobel"
+e2e_probe_run key $vk_shift+$vk_tab
+expect focus 1001
+e2e_probe_run key $vk_space
+close_dialog_by_return "Time Zone"
+e2e_note "Tab and Shift+Tab move the focus; Return and Space press the focused button"
+
 # Transparent and On Top change the window and are checked in the menu.
 [ "$(e2e_probe_run look | tr -d '\r')" = plain ] || e2e_fail "look at start: $(e2e_probe_run look)"
 e2e_probe_run command 2017
@@ -99,6 +134,13 @@ e2e_probe_run post 1029 0 513
 expect_state normal
 expect_tray "no icon"
 import -window root "$shots/window_restored.png"
+# Escape hides it the same way and leaves the program running.
+e2e_probe_run key $vk_escape
+expect_state hidden
+expect_tray icon
+kill -0 "$e2e_program" 2>/dev/null || e2e_fail "Escape ended the program"
+e2e_probe_run post 1029 0 513
+expect_state normal
 end_by command
 [ "$(setting 59)" = 1 ] || e2e_fail "On Top was not saved"
 [ "$(stat -c %s "$settings")" = 340 ] || e2e_fail "dSync.dat is not whole"
@@ -122,11 +164,15 @@ end_by command
 windows_path="$e2e_program_windows_path"
 [ "$(run_value)" = "\"$windows_path\"" ] || e2e_fail "Run value for Auto Start: $(run_value)"
 
-# 3. "Auto Start, Sync, then Exit": the path quoted, then /q. WM_CLOSE ends
-# the program when it is not resident.
-set_settings 0=2 63=0
+# 3. "Auto Start, Sync, then Exit": the path quoted, then /q. Without the
+# tray Escape minimises the window; WM_CLOSE ends the program when it is
+# not resident.
+set_settings 0=2 63=0 57=0
 e2e_start_program
 await_started
+e2e_probe_run key $vk_escape
+expect_state minimised
+kill -0 "$e2e_program" 2>/dev/null || e2e_fail "Escape ended the program"
 end_by close
 [ "$(run_value)" = "\"$windows_path\" /q" ] || e2e_fail "Run value for Auto Start, Sync, then Exit: $(run_value)"
 

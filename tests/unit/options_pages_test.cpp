@@ -67,7 +67,10 @@ public:
     void open_file(const std::wstring& path) override { opened.push_back(path); }
     void open_scan_window() override { log.push_back("scan"); }
     void open_readme() override { log.push_back("readme"); }
-    bool confirm_reset() override { return answer_ok; }
+    bool confirm_reset(const std::string& asked) override {
+        question = asked;
+        return answer_ok;
+    }
     service_status query_service() override { return service; }
     void install_service() override { log.push_back("install"); }
     void remove_service(bool) override { log.push_back("remove"); }
@@ -80,6 +83,7 @@ public:
     std::vector<std::string> log;
     std::vector<std::wstring> opened;
     bool answer_ok = true;
+    std::string question;
     service_status service;
 };
 
@@ -230,10 +234,14 @@ TEST_F(options_fixture, MiscPageServerSwitchLoggingAndResetToDefaults) {
     for (int id = IDC_LOG_SYNCS; id <= IDC_LOG_OLD_TIME; ++id) EXPECT_FALSE(misc.enabled[id]) << id;
     EXPECT_EQ(host.log, (log_t{"start servers"}));  // started once, not again
 
-    // Reset refused: nothing changes.
+    // Reset refused: nothing changes. The question is UI text 120, then
+    // what else Reset does.
     host.answer_ok = false;
     options_page_command(session, misc, IDC_RESET_DEFAULTS);
     EXPECT_EQ(state.settings.log_disabled, 1);
+    EXPECT_EQ(host.question.rfind(std::string(state.ui_text(120)) + "\n\n", 0), 0u) << host.question;
+    EXPECT_NE(host.question.find("Strings.txt"), std::string::npos) << host.question;
+    EXPECT_NE(host.question.find("start at log-on"), std::string::npos) << host.question;
     // Confirmed: defaults (the saved values and the rewritten string file
     // are checked by e2e.options_win32), the strings reloaded, and the
     // running server stopped at once.

@@ -22,6 +22,7 @@
 #include "ui/about_dialog_win32.h"
 #include "ui/options_sheet_win32.h"
 #include "ui/time_zone_dialog_win32.h"
+#include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"
 
 using namespace orvane;
@@ -84,6 +85,7 @@ public:
         return text;
     }
     void click(int control) const { SendMessageW(GetDlgItem(window_, control), BM_CLICK, 0, 0); }
+    RECT place(int control) const { return control_place(window_, control); }
     bool ended_within(std::chrono::milliseconds limit) const {
         return !result_.valid() || result_.wait_for(limit) == std::future_status::ready;
     }
@@ -297,6 +299,41 @@ TEST_F(DialogsOnWine, AZoneWithoutDaylightSavingShowsNoneAndHelpOpensTheManualOn
     EXPECT_TRUE(test.zone.writes().empty());
 }
 
+// The display name keeps the values' column when it fits there, is shown
+// whole when it fits the dialog's width, and only then ends in "...": its
+// line always reaches the OK button's right edge, clear of its label.
+TEST_F(DialogsOnWine, TheZoneNameGetsTheRoomTheDialogHas) {
+    orvane::testing::scoped_test_zone test;
+    test.zone.zone = orvane::testing::make_zone(0, u"Chronobel Test Standard Time");
+    state.settings.locked_time_zone = test.zone.zone;
+    struct name_line {
+        RECT name, label, ok, phase;
+        int needed;
+        int width() const { return name.right - name.left; }
+    };
+    auto show = [&](const std::u16string& name) {
+        test.zone.display_names[u"Chronobel Test Standard Time"] = name;
+        shown_dialog dialog(show_time_zone_dialog, state);
+        if (!dialog.window()) ADD_FAILURE() << "no dialog";
+        const std::wstring text(name.begin(), name.end());
+        const name_line line{dialog.place(IDC_ZONE_DISPLAY_NAME), dialog.place(IDC_ZONE_NAME_LABEL),
+                             dialog.place(IDC_ZONE_OK_BUTTON), dialog.place(IDC_ZONE_PHASE),
+                             text_width(dialog.window(), IDC_ZONE_DISPLAY_NAME, text)};
+        dialog.click(IDC_ZONE_OK_BUTTON);
+        EXPECT_TRUE(dialog.ended_within(30s));
+        EXPECT_EQ(line.name.right, line.ok.right);
+        EXPECT_LE(line.label.right, line.name.left);
+        return line;
+    };
+    const name_line short_name = show(u"(UTC) Short");
+    EXPECT_EQ(short_name.name.left, short_name.phase.left);
+    const name_line monrovia = show(u"(UTC+00:00) Monrovia, Reykjavik");
+    EXPECT_GE(monrovia.width(), monrovia.needed) << "cut although there is room";
+    const name_line long_name = show(u"(UTC+00:00) A name that is longer than any dialog is wide, and then some");
+    EXPECT_LT(long_name.width(), long_name.needed);
+    EXPECT_LT(long_name.name.left, long_name.phase.left);
+}
+
 TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
     split_path(state.data_path, dir / L"not made yet\\");
     shell_recorder shell(dir / L"opened.txt");
@@ -312,6 +349,12 @@ TEST_F(DialogsOnWine, AboutTellsWhereTheFilesAreAndOpensTheFoldersThatExist) {
     for (HWND child = GetWindow(dialog.window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (SendMessageW(child, STM_GETICON, 0, 0)) ++icons;
     EXPECT_EQ(icons, 2);
+    // The locations box spans the dialog above the buttons, its right edge
+    // on the Close button's.
+    const RECT box = dialog.place(IDC_LOCATIONS), close = dialog.place(IDC_ABOUT_CLOSE_BUTTON);
+    EXPECT_EQ(box.right, close.right);
+    EXPECT_EQ(box.left, dialog_units_to_pixels(dialog.window(), RECT{5, 0, 0, 0}).left);
+    EXPECT_LT(box.bottom, close.top);
 
     // The data folder is not there: only the program's folder opens, and
     // nothing says so.

@@ -2,6 +2,7 @@
 // string table, check boxes, enabling, and caption tables.
 #pragma once
 #include <windows.h>
+#include <string>
 #include <string_view>
 #include "core/state.h"
 #include "ui/text_table.h"
@@ -18,5 +19,14 @@ void apply_captions(const chronobel_state& state, HWND dialog, const ui_text_pai
 void set_checked(HWND dialog, int control, bool checked);
 bool is_checked(HWND dialog, int control);
 void enable_control(HWND dialog, int control, bool enabled);
+
+// Places in a dialog's client area, in pixels. A place the code chooses is
+// given in dialog units and converted, so that it scales with the dialog's
+// font and the screen's DPI as the template's controls do.
+RECT dialog_units_to_pixels(HWND dialog, RECT units);
+RECT control_place(HWND dialog, int control);
+void move_control(HWND dialog, int control, const RECT& place);
+// How wide `text` is drawn in the font of control `control`, in pixels.
+int text_width(HWND dialog, int control, const std::wstring& text);
 
 }  // namespace orvane

@@ -12,4 +12,9 @@ enum class shell_item { file, folder };
 // may say so in a box of its own. Returns whether the shell opened it.
 bool open_in_shell(const std::wstring& path, shell_item kind);
 
+// Opens a text file with the program the shell has for it, without asking;
+// where the shell has none (as in a fresh Wine prefix), Notepad opens it.
+// Returns whether a program was started.
+bool open_text_file(const std::wstring& path);
+
 }  // namespace orvane

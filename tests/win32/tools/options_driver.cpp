@@ -13,6 +13,8 @@
 //   click ID                 clicks control ID (a check box toggles first)
 //   post-click ID            the same without waiting (for a click that asks)
 //   answer TITLE ok|cancel SECONDS   answers the message box titled TITLE
+//   message TITLE SECONDS    prints that message box's default button
+//                            ("default\tID") and its text ("text\t...")
 //   show ID                  prints: id, enabled, checked, selection, text
 //   ok | cancel              presses the sheet's OK or Cancel button
 //   wait-window CLASS "TITLE" SECONDS  waits for a top-level window ("" for any title)
@@ -227,6 +229,21 @@ void run(const std::string& line) {
         PostMessageW(box, WM_COMMAND, button == "ok" ? IDOK : IDCANCEL, 0);
         if (!wait_for(seconds, [&]() -> HWND { return IsWindow(box) ? nullptr : gone; }))
             fail("the message box stayed");
+    } else if (verb == "message") {
+        std::string title;
+        int seconds = 30;
+        words >> title >> seconds;
+        HWND box = wait_for(seconds, [&] { return find_window(L"#32770", title); });
+        if (!box) fail("no message box titled " + title);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t kind[64] = {};
+            GetClassNameW(child, kind, 64);
+            const LONG style = GetWindowLongW(child, GWL_STYLE);
+            if (lstrcmpiW(kind, L"Button") == 0 && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                std::printf("default\t%d\n", GetDlgCtrlID(child));
+            else if (lstrcmpiW(kind, L"Static") == 0 && !text_of(child).empty())
+                std::printf("text\t%s\n", text_of(child).c_str());
+        }
     } else if (verb == "show") {
         words >> id;
         HWND c = control(id);

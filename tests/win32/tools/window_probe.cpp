@@ -22,12 +22,24 @@
 //                                 prints one line per item: id, "checked",
 //                                 "separator" or "-", text; then closes it
 //                                 (after MS milliseconds)
+//   window_probe key VK[+VK...]   brings the window to the front and types the
+//                                 keys (decimal virtual-key codes) as one
+//                                 stroke: the first ones held, e.g. 16+9 for
+//                                 Shift+Tab
+//   window_probe focus            prints the id of the control that has the
+//                                 keyboard focus ("none" when no control has it)
+//   window_probe rects TITLE [S]  waits up to S seconds (default 30) for the
+//                                 program's shown window titled TITLE (a dialog
+//                                 too), then prints one line per control: id,
+//                                 left, top, right, bottom in its client area
 // Exit code 0 on success, 1 when there is no such window, 2 on bad usage.
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdio>
 #include <cwchar>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -85,13 +97,51 @@ std::wstring image_of(DWORD process_id) {
     return ok ? std::wstring(path, size) : std::wstring();
 }
 
-BOOL CALLBACK pick_window(HWND window, LPARAM found) {
-    if (_wcsicmp(class_of(window).c_str(), main_window_class) != 0) return TRUE;
+bool of_the_program(HWND window) {
     DWORD process_id = 0;
     GetWindowThreadProcessId(window, &process_id);
-    if (!g_program.empty() && _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) != 0) return TRUE;
+    return g_program.empty() || _wcsicmp(image_of(process_id).c_str(), g_program.c_str()) == 0;
+}
+
+BOOL CALLBACK pick_window(HWND window, LPARAM found) {
+    if (_wcsicmp(class_of(window).c_str(), main_window_class) != 0) return TRUE;
+    if (!of_the_program(window)) return TRUE;
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
+}
+
+// The visible top-level window of the program with this title.
+struct titled_window {
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK pick_titled(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<titled_window*>(search);
+    if (!IsWindowVisible(window) || text_of(window) != wanted->title) return TRUE;
+    if (!of_the_program(window)) return TRUE;
+    wanted->found = window;
+    return FALSE;
+}
+
+BOOL CALLBACK print_place(HWND control, LPARAM dialog) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, reinterpret_cast<HWND>(dialog), reinterpret_cast<POINT*>(&place), 2);
+    std::printf("%d\t%ld\t%ld\t%ld\t%ld\n", GetDlgCtrlID(control), place.left, place.top, place.right, place.bottom);
+    return TRUE;
+}
+
+int print_places(const wchar_t* title, int seconds) {
+    titled_window search{title, nullptr};
+    for (int waited_ms = 0; !search.found && waited_ms <= seconds * 1000; waited_ms += 200) {
+        EnumWindows(pick_titled, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(200);
+    }
+    if (!search.found) return 1;
+    EnumChildWindows(search.found, print_place, reinterpret_cast<LPARAM>(search.found));
+    std::fflush(stdout);
+    return 0;
 }
 
 HWND find_main_window() {
@@ -126,6 +176,32 @@ void press(WORD key, bool up) {
     input.ki.wVk = key;
     input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &input, sizeof input);
+}
+
+// Keys joined by '+', pressed in order and let go in reverse.
+void type_keys(HWND window, const std::wstring& keys) {
+    std::vector<WORD> codes;
+    for (std::size_t at = 0; at <= keys.size();) {
+        const std::size_t plus = std::min(keys.find(L'+', at), keys.size());
+        codes.push_back(static_cast<WORD>(_wtoi(keys.substr(at, plus - at).c_str())));
+        at = plus + 1;
+    }
+    SetForegroundWindow(window);
+    Sleep(300);
+    for (WORD code : codes) press(code, false);
+    for (auto code = codes.rbegin(); code != codes.rend(); ++code) press(*code, true);
+}
+
+// The focus belongs to the window's thread; another process asks for it.
+void print_focus(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const bool known = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus &&
+                       IsChild(window, info.hwndFocus);
+    if (known)
+        std::printf("%d\n", GetDlgCtrlID(info.hwndFocus));
+    else
+        std::printf("none\n");
 }
 
 void right_click_at(int x, int y) {
@@ -209,6 +285,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring verb = argv[1];
     if (verb == L"wait" || verb == L"shown") return wait_for_window(argc > 2 ? _wtoi(argv[2]) : 30, verb == L"shown");
+    if (verb == L"rects" && argc > 2) return print_places(argv[2], argc > 3 ? _wtoi(argv[3]) : 30);
     HWND window = find_main_window();
     if (!window) return 1;
     if (verb == L"list") {
@@ -229,6 +306,10 @@ int wmain(int argc, wchar_t** argv) {
         const LONG ex_style = GetWindowLongW(window, GWL_EXSTYLE);
         std::printf("%s%s%s\n", (ex_style & WS_EX_LAYERED) ? "layered " : "", (ex_style & WS_EX_TOPMOST) ? "topmost" : "",
                     (ex_style & (WS_EX_LAYERED | WS_EX_TOPMOST)) ? "" : "plain");
+    } else if (verb == L"key" && argc > 2) {
+        type_keys(window, argv[2]);
+    } else if (verb == L"focus") {
+        print_focus(window);
     } else if (verb == L"menu" && argc > 2) {
         const int result = read_menu(window, argv[2], argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 0);
         std::fflush(stdout);
