@@ -35,9 +35,14 @@ struct row_collector {
             changed.notify_all();
         };
     }
-    bool wait_for(server_scan& scan, std::chrono::seconds limit) {
+    // The scan has finished and its last notice has come (it follows the end).
+    bool wait_for(server_scan& scan, int expected_notices, std::chrono::seconds limit) {
         std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, limit, [&] { return scan.finished(); });
+        return changed.wait_for(lock, limit, [&] { return scan.finished() && notices >= expected_notices; });
+    }
+    int count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return notices;
     }
 };
 
@@ -64,11 +69,11 @@ TEST(ServerScan, MeasuresEveryServerInTurnAndMarksTheOnesThatDoNotAnswer) {
     row_collector rows;
     server_scan scan(state, targets, 500ms, rows.notice());
     ASSERT_TRUE(scan.running());
-    ASSERT_TRUE(rows.wait_for(scan, 60s));
+    ASSERT_TRUE(rows.wait_for(scan, static_cast<int>(targets.size()) + 1, 60s));
 
     const std::vector<scan_row> got = scan.take_rows();
     ASSERT_EQ(got.size(), targets.size());
-    EXPECT_EQ(rows.notices, 7);  // one per row, one at the end
+    EXPECT_EQ(rows.count(), 7);  // one per row, one at the end
     for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i].index, i);
     for (int i : {0, 1}) {
         EXPECT_EQ(got[i].address, "127.0.0.1");
@@ -106,7 +111,7 @@ TEST(ServerScan, StopEndsABlockedExchangeAndDeliversNothingMore) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, 30s);
     EXPECT_TRUE(scan.take_rows().empty());
     EXPECT_FALSE(scan.finished());
-    EXPECT_EQ(rows.notices, 0);
+    EXPECT_EQ(rows.count(), 0);
     EXPECT_EQ(held.connections(), 1);
     EXPECT_EQ(state->engine.winsock_users.load(), 0);
 }
