@@ -205,7 +205,8 @@ TEST(QuerySntp, TimestampsOfTheNextEraConvertPast2036) {
 TEST(QuerySntp, AReplyThatAnswersNoRequestIsIgnoredAndTheRealOneTaken) {
     // The first request gets a reply whose Originate is not echoed at all,
     // the second (a second later) one whose Originate misses its Transmit
-    // Timestamp by a bit (a stray or forged datagram, 50 s off): both are
+    // Timestamp by a bit above the random low byte, so it cannot match the
+    // first request either (a stray or forged datagram, 50 s off): both are
     // ignored. The third, 2 s after, gets a true one, 2 s ahead.
     scoped_test_clock clock;
     clock.clock.freeze_at(noon_2020);
@@ -215,7 +216,7 @@ TEST(QuerySntp, AReplyThatAnswersNoRequestIsIgnoredAndTheRealOneTaken) {
         const int n = seen++;
         if (n < 2) reply = sntp_server_reply(request, noon_2020 + 50 * second, noon_2020 + 50 * second);
         if (n == 0) write_timestamp(reply, sntp_originate_at, {1, 2});
-        if (n == 1) reply[sntp_originate_at + 7] ^= 1;
+        if (n == 1) reply[sntp_originate_at + 6] ^= 1;
         return bytes_of(reply);
     });
     sntp_query q(server);
