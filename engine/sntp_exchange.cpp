@@ -32,9 +32,11 @@ bool sntp_exchange::send_if_due(std::uint32_t now) {
     sent_request& request = sent[static_cast<std::size_t>(sent_count)];
     request.t1 = system_time_now();
     request.transmit = request_transmit(request.t1, request_noise());
-    // Two requests sent within the same 100 ns would look alike.
-    for (int i = 0; i < sent_count; ++i)
-        if (sent[static_cast<std::size_t>(i)].transmit == request.transmit) request.transmit.fraction ^= 0x80u;
+    // Two requests sent within the same 100 ns would look alike: move the
+    // random low byte on until it is this request's own.
+    while (std::any_of(sent.begin(), sent.begin() + sent_count,
+                       [&request](const sent_request& earlier) { return earlier.transmit == request.transmit; }))
+        request.transmit.fraction = (request.transmit.fraction & ~0xFFu) | ((request.transmit.fraction + 1) & 0xFFu);
     const sntp_packet packet = make_sntp_request(request.t1, request.transmit);
     if (send_bytes(socket, packet.data(), sntp_packet_size) != static_cast<int>(sntp_packet_size)) return false;
     last_send_tick = now;
