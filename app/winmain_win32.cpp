@@ -53,12 +53,12 @@ void init_instance(chronobel_state& state, HINSTANCE instance) {
 void run_as_service(chronobel_state& state) {
     const std::string notice = use_service_data_folder(state);
     if (!state.service_refusal.empty()) {
-        report_event(event_kind::error, state.service_refusal);
+        report_event(event_message::service_folder_refused, {state.service_refusal});
     } else {
         load_data_files(state);
         if (!notice.empty()) {
             write_log_line(state, notice, "");
-            report_event(event_kind::warning, notice);
+            report_event(event_message::service_notice, {notice});
         }
     }
     run_service_dispatcher([](chronobel_state& s) { return start_worker(s); });

@@ -92,6 +92,9 @@ struct query_engine {
     std::int32_t servers_answered = 0;
     std::int32_t servers_agreeing = 0;
     std::string servers_left_out;
+    // The running operation's last failure as the status line says it
+    // ("Time out on ..."), for the service's event log; the worker's alone.
+    std::string failure_text;
     // Which query is the engine's: raised by every prepare and by an abort
     // that gives up on a query, whose thread then touches the engine no more.
     std::atomic<std::uint32_t> generation{0};

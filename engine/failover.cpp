@@ -77,24 +77,26 @@ void show_failure(chronobel_state& state, const std::string* text) {
 }  // namespace
 
 void report_failed_query(chronobel_state& state, bool timed_out) {
-    const query_engine& e = state.engine;
+    query_engine& e = state.engine;
     if (e.result_code == query_no_majority) {
         // The servers answered but disagree: the reason, and which they were.
         const std::string text = std::string(average_no_majority) + std::to_string(e.servers_agreeing) +
                                  average_servers_of + std::to_string(e.servers_asked) + average_no_majority_end;
+        e.failure_text = text;
         show_failure(state, &text);
         if (!state.settings.log_disabled) write_log_line(state, text + ": ", e.server_name);
         return;
     }
     const std::string text = std::string(state.ui_text(text_id::unable_to_sync_from)) + e.server_name;
     show_failure(state, timed_out ? nullptr : &text);
-    if (!state.settings.log_errors || state.settings.log_disabled) return;
     // A reply that came but failed a check says why: "(kiss-o'-death)".
-    std::string name = state.engine.server_name;
-    if (state.engine.result_code == query_socket_error)
-        if (const char* reason = sntp_reply_check_reason(state.engine.reply_check); *reason)
-            name = name + " (" + reason + ")";
-    write_log_line(state, state.ui_text(text_id::no_response_from), name);
+    std::string reason;
+    if (e.result_code == query_socket_error)
+        if (const char* check = sntp_reply_check_reason(e.reply_check); *check) reason = std::string(" (") + check + ")";
+    // After a time-out its text (set by the worker) stays the failure's.
+    if (!timed_out) e.failure_text = text + reason;
+    if (!state.settings.log_errors || state.settings.log_disabled) return;
+    write_log_line(state, state.ui_text(text_id::no_response_from), e.server_name + reason);
 }
 
 bool handle_failed_query(chronobel_state& state, bool timed_out) {

@@ -5,6 +5,7 @@
 #include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/dry_run.h"
+#include "engine/service_events.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
 #include "sys/time_format.h"
@@ -170,29 +171,41 @@ int apply_result(chronobel_state& state, bool correct) {
     if (sntp && !e.force_time_protocol && magnitude(e.offset) >> 32 > static_cast<std::uint64_t>(sntp_offset_limit_s))
         e.force_time_protocol = 1;
 
+    // The server's time, and how far the clock is from it.
     filetime t;
-    if (sntp && state.correct_requested && !e.force_time_protocol)
-        t = system_time_now() + static_cast<filetime>(offset_to_filetime_units(e.offset));
-    else
+    std::int64_t difference = 0;
+    if (sntp && state.correct_requested && !e.force_time_protocol) {
+        difference = offset_to_filetime_units(e.offset);
+        t = system_time_now() + static_cast<filetime>(difference);
+    } else {
         t = absolute_server_time(state);
+        difference = static_cast<std::int64_t>(t - system_time_now());
+    }
     state.server_local_time = filetime_to_local(t);
     if (!correct) {
         log_check(state);
         return 0;
     }
 
+    const filetime server_time = t;
     if (s.offset_amount != 0) {
         const std::int64_t delta = user_offset_units(s.offset_amount, s.offset_multiplier);
         t += static_cast<filetime>(s.offset_direction == 1 ? -delta : delta);
     }
     const filetime clock_now = system_time_now();
     if (s.minor) t = minor_correction(clock_now, t);
+    // The user's offset and "Minor" move the clock by more or less than the
+    // difference (the millisecond's rounding is left out).
+    const std::int64_t moved = difference + static_cast<std::int64_t>(t - server_time);
     t = round_to_millisecond(t);
 
     const std::string old_time = format_time(local_time_now());
     const system_time target = filetime_to_system_time(t);
     const bool changed = state.dry_run ? report_dry_run_set(state, target) : set_system_time(target);
-    if (!changed) e.failed = 1;
+    if (!changed) {
+        e.failed = 1;
+        e.failure_text = state.ui_text(text_id::error_setting_privileges);
+    }
 
     state.server_time_tick = tick_count();
     if (s.offset_amount == 0) {
@@ -205,7 +218,10 @@ int apply_result(chronobel_state& state, bool correct) {
         state.server_local_time = shown;
     }
     state.correct_requested = 0;
-    if (changed) log_correction(state, old_time);
+    if (changed) {
+        log_correction(state, old_time);
+        report_service_correction(state, moved);
+    }
     return 0;
 }
 

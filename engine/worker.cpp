@@ -10,6 +10,7 @@
 #include "engine/resync.h"
 #include "engine/server_state_text.h"
 #include "engine/service_autosync.h"
+#include "engine/service_events.h"
 #include "engine/sync_result.h"
 #include "engine/time_zone_check.h"
 #include "sys/sockets.h"
@@ -78,7 +79,8 @@ void running_pass(chronobel_state& state) {
     const std::uint32_t started = query_start_tick;
     if (status_step != 0 && e.busy && !e.abort_requested &&
         tick_count() - started > attempt_limit_ms(timeout_ms, started - e.operation_start_tick)) {
-        if (!in_service()) show_status(state, std::string(state.ui_text(text_id::time_out_on)) + e.server_name);
+        e.failure_text = std::string(state.ui_text(text_id::time_out_on)) + e.server_name;
+        if (!in_service()) show_status(state, e.failure_text);
         abort_query(e);
         status_step = steps_stopped;
     }
@@ -165,8 +167,13 @@ void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
 
 void end_operation(chronobel_state& state, operation_outcome outcome) {
     if (state.engine.operation_aborted) outcome = operation_outcome::aborted;
-    if (note_operation_end(state, outcome, tick_count64()) && !in_service())
-        state.view().post_command(command_arm_auto_retry);
+    // A retry became pending: an automatic operation failed.
+    if (note_operation_end(state, outcome, tick_count64())) {
+        if (in_service())
+            report_automatic_failure(state);
+        else
+            state.view().post_command(command_arm_auto_retry);
+    }
     restore_idle_controls(state);
     if (exit_when_done.exchange(false)) state.stop_requested = 1;
     if (const operation_end_pause pause = end_pause.load()) pause();
@@ -180,6 +187,7 @@ int start_operation(chronobel_state& state, auto_kind automatic) {
     if (e.in_progress) return 0;
     if (int result = prepare_query(e); result != 0) return result;
     note_operation_start(state, automatic);
+    e.failure_text.clear();
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
     // Auto begins every operation with SNTP, which knows the time to the

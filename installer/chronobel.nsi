@@ -26,6 +26,8 @@ SetCompressor /SOLID lzma
 ; The value the program itself writes for its "On Windows start" setting.
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define RUN_VALUE "Chronobel.exe"
+; The event log source "Chronobel", whose messages are in the program.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Chronobel"
 
 Name "Chronobel"
 OutFile "${OUTFILE}"
@@ -124,6 +126,10 @@ Section "Chronobel" sec_program
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  ; After the earlier copy's /z, which removes it. Information, warning and
+  ; error entries.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\Chronobel.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 Section "Start at log-on" sec_autostart
@@ -220,6 +226,8 @@ Section "un.Chronobel" sec_un_program
   Delete "$INSTDIR\DefSet.txt"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ; The program's /z removes it too; this is for a program file already gone.
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 SectionEnd
 
 Section /o "un.Settings and log" sec_un_data

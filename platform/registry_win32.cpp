@@ -33,19 +33,38 @@ int read_registry_string(HKEY hive, const std::wstring& key, const std::wstring&
     return registry_done;
 }
 
-int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text) {
+namespace {
+
+int write_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,
+                         DWORD size) {
     owned_key opened;
     LONG error = RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, opened.out(), nullptr);
     if (error != ERROR_SUCCESS) return result_of(error);
-    error = RegSetValueExW(opened.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    error = RegSetValueExW(opened.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     return result_of(error);
+}
+
+}  // namespace
+
+int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+                          DWORD type) {
+    return write_registry_value(hive, key, name, type, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+int write_registry_dword(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD value) {
+    return write_registry_value(hive, key, name, REG_DWORD, &value, sizeof value);
 }
 
 int delete_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name) {
     owned_key opened;
     LONG error = RegOpenKeyExW(hive, key.c_str(), 0, KEY_SET_VALUE, opened.out());
     if (error == ERROR_SUCCESS) error = RegDeleteValueW(opened.get(), name.c_str());
+    return error == ERROR_FILE_NOT_FOUND ? registry_done : result_of(error);
+}
+
+int delete_registry_key(HKEY hive, const std::wstring& key) {
+    const LONG error = RegDeleteKeyW(hive, key.c_str());
     return error == ERROR_FILE_NOT_FOUND ? registry_done : result_of(error);
 }
 

@@ -1,6 +1,6 @@
 // The few registry calls of the program: reading one string value (the
-// folders that the service's copy of the settings goes to) and keeping one
-// value of a key (the Run value).
+// folders that the service's copy of the settings goes to), keeping one
+// value of a key (the Run value), and the event source's key.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -17,9 +17,15 @@ enum registry_result : int {
 // Reads the REG_SZ value `name` of `key` under `hive` into `text`, without its
 // terminating zero. The key is opened for reading only and never created.
 int read_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, std::wstring& text);
-// Stores `text` as the REG_SZ value `name` of `key` (created when missing).
-int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text);
+// Stores `text` as the value `name` of `key` (created when missing), a
+// REG_SZ or (`type`) a REG_EXPAND_SZ.
+int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text,
+                          DWORD type = REG_SZ);
+// Stores `value` as the REG_DWORD value `name` of `key` (created when missing).
+int write_registry_dword(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD value);
 // Deletes the value `name` of `key`; a missing key or value is no error.
 int delete_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name);
+// Deletes `key`, which has no subkeys, with its values; a missing key is no error.
+int delete_registry_key(HKEY hive, const std::wstring& key);
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 // Querying, installing, starting, stopping and removing a service of this
-// machine by name, through the service control manager. The SNTP server uses
+// machine by name, through the service control manager, and registering an
+// event log source. The SNTP server uses
 // them to move the Windows Time service off UDP port 123; the service buttons
 // and the switches /i and /z use them for the program's own service. On
 // POSIX they touch nothing and report that there is no service manager.
@@ -11,8 +12,9 @@ namespace orvane {
 
 // Result codes of the calls: 0 also when the service itself cannot be
 // opened or the action fails; 11 when the service manager cannot be opened
-// (no administrative rights, or no such manager on this system).
-enum service_call_result : int { service_call_done = 0, service_manager_unavailable = 11 };
+// (no administrative rights, or no such manager on this system); 1 when an
+// event source's registration fails otherwise.
+enum service_call_result : int { service_call_done = 0, service_call_failed = 1, service_manager_unavailable = 11 };
 
 // The SERVICE_STATUS record, field for field.
 struct service_status_record {
@@ -51,5 +53,11 @@ int install_service(const std::wstring& name, const std::wstring& display_name, 
 // given one second. `deleted`, when given, tells whether the service manager
 // took the deletion (a service still stopping goes once it has stopped).
 int remove_service(const std::wstring& name, std::uint8_t running, bool* deleted = nullptr);
+// Registers `name` as a source of the Application event log whose messages
+// are in `message_file` (a program's full path), for all kinds of entry;
+// done also when it was registered already (its file is then replaced).
+int register_event_source(const std::wstring& name, const std::wstring& message_file);
+// Removes that registration; done when it is gone or was never there.
+int remove_event_source(const std::wstring& name);
 
 }  // namespace orvane

@@ -29,4 +29,8 @@ int remove_service(const std::wstring&, std::uint8_t, bool* deleted) {
     return service_manager_unavailable;
 }
 
+int register_event_source(const std::wstring&, const std::wstring&) { return service_manager_unavailable; }
+
+int remove_event_source(const std::wstring&) { return service_manager_unavailable; }
+
 }  // namespace orvane

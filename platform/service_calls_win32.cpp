@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <vector>
 #include "platform/service_calls.h"
+#include "platform/registry_win32.h"
 #include "sys/clock.h"
 #include "sys/win32/owned_handle.h"
 
@@ -21,6 +22,17 @@ void copy_status(const SERVICE_STATUS& from, service_status_record& to) {
     to.service_specific_exit_code = from.dwServiceSpecificExitCode;
     to.check_point = from.dwCheckPoint;
     to.wait_hint = from.dwWaitHint;
+}
+
+// Where the Application log keeps its sources, one key each.
+constexpr wchar_t event_sources_key[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\";
+// Information, warning and error entries.
+constexpr DWORD event_types_supported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+static_assert(event_types_supported == 7);
+
+int call_result(int registry) {
+    if (registry == registry_done) return service_call_done;
+    return registry == registry_no_rights ? service_manager_unavailable : service_call_failed;
 }
 
 // The service manager of this machine with full access (empty when it
@@ -128,6 +140,18 @@ int remove_service(const std::wstring& name, std::uint8_t running, bool* deleted
     const bool taken = DeleteService(service.get()) || GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
     if (deleted) *deleted = taken;
     return service_call_done;
+}
+
+int register_event_source(const std::wstring& name, const std::wstring& message_file) {
+    const std::wstring key = event_sources_key + name;
+    if (const int written = write_registry_string(HKEY_LOCAL_MACHINE, key, L"EventMessageFile", message_file, REG_EXPAND_SZ);
+        written != registry_done)
+        return call_result(written);
+    return call_result(write_registry_dword(HKEY_LOCAL_MACHINE, key, L"TypesSupported", event_types_supported));
+}
+
+int remove_event_source(const std::wstring& name) {
+    return call_result(delete_registry_key(HKEY_LOCAL_MACHINE, event_sources_key + name));
 }
 
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #include "platform/service_control.h"
 #include "core/paths.h"
+#include "platform/event_log.h"
 #include "platform/service_calls.h"
 #include "sys/files.h"
 #include "platform/service_data.h"
@@ -63,6 +64,11 @@ int install_own_service(const chronobel_state& state, std::string* message) {
     if (install_service(service_name, service_display_name, service_command_line(state), service_description) ==
         service_manager_unavailable)
         return own_service_no_manager;
+    // Before the start, so that the service's first entry reads well.
+    if (const int registered = register_event_source(event_source_name, state.program_path.full);
+        registered != service_call_done)
+        return refuse(registered == service_manager_unavailable ? own_service_no_manager : own_service_failed, message,
+                      "The event log source \"Chronobel\" could not be registered.");
     start_service(service_name);
     return await_running() ? own_service_done : own_service_failed;
 }
@@ -72,10 +78,14 @@ int remove_own_service() {
     std::uint8_t installed = 0, running = 0;
     if (query_service(service_name, status, installed, running) == service_manager_unavailable)
         return own_service_no_manager;
-    if (!installed) return own_service_done;
-    bool deleted = false;
-    if (remove_service(service_name, running, &deleted) == service_manager_unavailable) return own_service_no_manager;
-    return deleted ? own_service_done : own_service_failed;
+    bool deleted = !installed;
+    if (installed && remove_service(service_name, running, &deleted) == service_manager_unavailable)
+        return own_service_no_manager;
+    // Also when the service was gone already: an earlier removal may have
+    // left the source.
+    const int source_removed = remove_event_source(event_source_name);
+    if (source_removed == service_manager_unavailable) return own_service_no_manager;
+    return deleted && source_removed == service_call_done ? own_service_done : own_service_failed;
 }
 
 }  // namespace orvane

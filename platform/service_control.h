@@ -31,13 +31,14 @@ std::wstring service_command_line(const chronobel_state& state);
 // the refusal (no path, a folder standard users can change, the name taken
 // by another program), `message` explaining it.
 int may_install_own_service(const chronobel_state& state, std::string* message = nullptr);
-// /i: installs the service and starts it; done once it runs. A service of
+// /i: installs the service, registers the event log source (the program
+// is its message file) and starts the service; done once it runs. A service of
 // that name already registered for this program is started; one registered
 // for another is left alone. `message`, when given, receives the text that
 // explains a refusal.
 int install_own_service(const chronobel_state& state, std::string* message = nullptr);
-// /z: removes the service when it is installed (stopping it first); done
-// when it is gone or was never there.
+// /z: removes the service when it is installed (stopping it first) and the
+// event log source; done when both are gone or were never there.
 int remove_own_service();
 
 }  // namespace orvane

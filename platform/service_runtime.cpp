@@ -4,6 +4,7 @@
 #include "core/status_hold.h"
 #include "engine/resync.h"
 #include "engine/service_autosync.h"
+#include "platform/event_log.h"
 #include "platform/service_reload.h"
 #include "sys/clock.h"
 #include "sys/threads.h"
@@ -78,6 +79,7 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
         s.wait_hint = 0;
         s.win32_exit_code = 0;
     });
+    report_event(event_message::service_started);
 
     wait_for_stop(state);
     set_event(state.worker_event);  // the worker sees stop_requested at once
@@ -90,6 +92,7 @@ std::uint32_t run_service(chronobel_state& state, service_reporter report, servi
         });
         sleep_ms(500);
     }
+    report_event(event_message::service_stopped);
     report_stopped(0);
     return 0;
 }

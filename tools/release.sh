@@ -65,12 +65,14 @@ makensis -V2 -DSTAGE="$stage" -DVERSION_NSH="$build/generated/version.nsh" -DOUT
 cp "$root/installer/chronobel.wxs" "$root/installer/DefSet.txt" "$root/resources/chronobel.ico" "$stage/"
 (cd "$stage" && wixl -a x86 -D Version="$msi_version" -o "$msi" chronobel.wxs) >"$stage/wixl.log" 2>&1 ||
   { cat "$stage/wixl.log" >&2; fail "wixl failed"; }
-# What wixl cannot write: the condition of the start at log-on, and the
-# rollback of the service's installation (wixl makes it an immediate action).
+# What wixl cannot write: the condition of the start at log-on, the
+# rollback of the service's installation (wixl makes it an immediate action),
+# and the event source's message file as a REG_EXPAND_SZ ("#%" in front).
 msi_rollback_type=3410  # an executable installed with the package, run as the installer's account, in rollback, result ignored
 msibuild "$msi" \
   -q "UPDATE Component SET Condition = 'AUTOSTART=\"1\"' WHERE Component = 'autostart'" \
-  -q "UPDATE CustomAction SET Type = $msi_rollback_type WHERE Action = 'service_install_undo'" ||
+  -q "UPDATE CustomAction SET Type = $msi_rollback_type WHERE Action = 'service_install_undo'" \
+  -q "UPDATE Registry SET Value = '#%[#Chronobel.exe]' WHERE Name = 'EventMessageFile'" ||
   fail "msibuild could not complete $msi"
 
 echo "release: $setup"

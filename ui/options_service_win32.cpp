@@ -1,4 +1,5 @@
 #include "ui/options_service_win32.h"
+#include "platform/event_log.h"
 #include "platform/service_calls.h"
 #include "platform/service_control.h"
 
@@ -26,9 +27,13 @@ void stop_own_service() {
 bool install_chronobel_service(const chronobel_state& state, std::string& refusal) {
     if (may_install_own_service(state, &refusal) != own_service_done) return false;
     install_service(own_service, service_display_name, service_command_line(state), service_description);
+    register_event_source(event_source_name, state.program_path.full);
     return true;
 }
 
-void remove_chronobel_service(bool running) { remove_service(own_service, running ? 1 : 0); }
+void remove_chronobel_service(bool running) {
+    remove_service(own_service, running ? 1 : 0);
+    remove_event_source(event_source_name);
+}
 
 }  // namespace orvane

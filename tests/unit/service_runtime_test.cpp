@@ -14,6 +14,7 @@
 #include "platform/folder_access.h"
 #include "platform/service_control.h"
 #include "platform/service_runtime.h"
+#include "support/event_recorder.h"
 #include "support/worker_fixture.h"
 #include "support/test_clock.h"
 
@@ -97,6 +98,7 @@ int real_start_worker(chronobel_state& s) {
 
 TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWorkerHasEnded) {
     state->due_period_ms = 1234;
+    event_recorder events;
     start(real_start_worker);
     ASSERT_TRUE(reported(service_running));
     EXPECT_EQ(at_start.running_as_service, 1);
@@ -132,9 +134,14 @@ TEST_F(service_fixture, StartsInServiceModeAnswersTheControlsAndStopsOnceTheWork
     EXPECT_EQ(all.back().status.service_specific_exit_code, 0u);
     EXPECT_EQ(exit_code, 0u);
     EXPECT_EQ(state->stop_requested.load(), 1);
+    // The event log has the start and the stop.
+    std::vector<event_message> ids;
+    for (const event_record& entry : events.entries()) ids.push_back(entry.id);
+    EXPECT_EQ(ids, (std::vector<event_message>{event_message::service_started, event_message::service_stopped}));
 }
 
 TEST_F(service_fixture, AWorkerThatCannotStartStopsTheServiceWithAFailure) {
+    event_recorder events;
     start([](chronobel_state&) { return int{worker_not_started}; });
     service_main.join();
     const std::vector<report> all = taken();
@@ -157,6 +164,7 @@ TEST_F(service_fixture, AWorkerThatCannotStartStopsTheServiceWithAFailure) {
     ASSERT_EQ(taken().size(), 2u);
     EXPECT_EQ(taken()[1].status.current_state, service_stopped);
     EXPECT_EQ(taken()[1].status.service_specific_exit_code, 21u);
+    EXPECT_TRUE(events.entries().empty()) << "a service that never ran neither started nor stopped";
     EXPECT_EQ(exit_code, 1066u);
     EXPECT_FALSE(started);
 }

@@ -8,8 +8,11 @@
 #include "core/status_hold.h"
 #include "engine/ntp_time.h"
 #include "engine/resync.h"
+#include "engine/service_events.h"
+#include "engine/sntp_packet.h"
 #include "platform/service_runtime.h"
 #include "engine/worker.h"
+#include "support/event_recorder.h"
 #include "support/loopback_servers.h"
 #include "support/worker_fixture.h"
 #include "engine/countdown.h"
@@ -400,6 +403,7 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     running_as_service = 1;
     window_mode = window_service;
     state->engine.sntp_port = 9;  // nothing answers: the attempt fails at once
+    event_recorder events;
     start_worker(*state);
     ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
     auto fails_after = [&](std::uint32_t wait_ms, int failures, std::int64_t retry_ms) {
@@ -411,6 +415,12 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
         ASSERT_TRUE(wait_until([&] { return state->due_period_ms == retry_ms; }, 2000)) << failures;
     };
     fails_after(30'500, 1, 60'000);
+    // Each failure goes to the event log with its server and its text.
+    auto entries = events.entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].id, event_message::auto_failed);
+    EXPECT_EQ(entries[0].kind, event_kind::warning);
+    EXPECT_EQ(entries[0].strings, (std::vector<std::string>{"127.0.0.1", "Unable to sync from 127.0.0.1"}));
     // Not before its time.
     clock.tick_shift = clock.tick_shift + 58'000;
     set_event(state->worker_event);
@@ -425,6 +435,59 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->backoff.failures.load(), 0);
     EXPECT_EQ(state->due_period_ms.load(), 4 * 3'600'000);
+    // Two failures; the correction by less than a second is not entered.
+    entries = events.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].id, event_message::auto_failed);
+}
+
+// A correction by more than a second is entered with its server and its
+// difference; one by exactly a second, or one in the window, is not.
+TEST_F(worker_fixture, TheServiceEntersACorrectionOfMoreThanASecond) {
+    constexpr filetime ahead = 25'000'000;  // 2.5 s
+    sntp_responder server([](const byte_string& request) {
+        const filetime later = system_time_now() + ahead;
+        const sntp_packet p = sntp_server_reply(request, later, later);
+        return byte_string(p.begin(), p.end());
+    });
+    state->engine.sntp_port = server.port();
+    running_as_service = 1;
+    window_mode = window_service;
+    event_recorder events;
+    start_worker(*state);
+    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
+    clock.tick_shift = 30'500;
+    set_event(state->worker_event);
+    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(idle());
+    auto entries = events.entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].id, event_message::clock_corrected);
+    EXPECT_EQ(entries[0].kind, event_kind::information);
+    ASSERT_EQ(entries[0].strings.size(), 2u);
+    EXPECT_EQ(entries[0].strings[0], "127.0.0.1");
+    // The loopback's round trip blurs the last digits.
+    EXPECT_NEAR(std::stod(entries[0].strings[1]), 2.5, 0.01) << entries[0].strings[1];
+    EXPECT_EQ(entries[0].strings[1].size(), std::string("2.50000").size());
+
+    report_service_correction(*state, logged_correction_units);
+    report_service_correction(*state, -logged_correction_units);
+    report_service_correction(*state, -logged_correction_units - 1);
+    running_as_service = 0;
+    report_service_correction(*state, 2 * logged_correction_units);
+    entries = events.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].strings, (std::vector<std::string>{"127.0.0.1", "-1.00000"}));
+}
+
+TEST(EventLog, DifferencesShowFiveDecimalsRoundedAndASignOnlyWhenNegative) {
+    EXPECT_EQ(event_seconds_text(25'000'000), "2.50000");
+    EXPECT_EQ(event_seconds_text(0), "0.00000");
+    EXPECT_EQ(event_seconds_text(-49), "0.00000");
+    EXPECT_EQ(event_seconds_text(-50), "-0.00001");
+    EXPECT_EQ(event_seconds_text(9'999'950), "1.00000");
+    EXPECT_EQ(event_seconds_text(-36'000'000'000'001), "-3600000.00000");
+    EXPECT_EQ(event_seconds_text(INT64_MIN), "-922337203685.47758");
 }
 
 // A dead address first on the list: the same AutoSync goes on to the live
