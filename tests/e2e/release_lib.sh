@@ -77,6 +77,22 @@ release_reg() {
 }
 
 release_uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Chronobel'
+release_event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Chronobel'
+
+# release_expect_event_source [PROGRAM]: the event log source "Chronobel" is
+# registered with PROGRAM as its message file (a REG_EXPAND_SZ) for all three
+# kinds of entry; without PROGRAM: it is gone.
+release_expect_event_source() {
+  if [ $# -eq 0 ]; then
+    ! wine reg query "$release_event_source" >/dev/null 2>&1 || e2e_fail "the event source is still registered"
+    return 0
+  fi
+  [ "$(release_reg "$release_event_source" EventMessageFile)" = "$1" ] ||
+    e2e_fail "the event source's message file is not $1: $(wine reg query "$release_event_source" 2>&1 | tr -d '\r')"
+  wine reg query "$release_event_source" /v EventMessageFile | grep -q REG_EXPAND_SZ ||
+    e2e_fail "the event source's message file is not a REG_EXPAND_SZ"
+  [ "$(release_reg "$release_event_source" TypesSupported)" = 0x7 ] || e2e_fail "the event source's kinds of entry"
+}
 release_run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 
 # release_install SWITCHES...: the silent setup, which must end with code 0.

@@ -2,7 +2,8 @@
 # Whole program: the Windows Installer package of the release, in a fresh
 # 32-bit Wine prefix. `msiexec /i ... /qn SERVICE=1` puts the program into
 # "Program Files\Chronobel" with the Start-menu shortcut, the entry of "Apps
-# and features", the start at log-on and the running service; a newer
+# and features", the start at log-on, the event log source and the running
+# service; a newer
 # package, given no choices, replaces it in place and keeps them, the service
 # running the new copy; `msiexec /x ... /qn` takes it all away and keeps the
 # user's data and the service's; a service in a folder that everybody
@@ -61,6 +62,7 @@ release_expect_version "$install_dir/Chronobel.exe"
 expect_entry "$release_msi" "$release_version"
 [ "$(release_reg "$release_run_key" Chronobel.exe)" = "\"$program\"" ] || e2e_fail "no start at log-on"
 expect_service_runs "first install"
+release_expect_event_source "$program"
 e2e_note "installed $release_version with the service"
 
 # A newer package, with other help to tell its files, upgrades in place.
@@ -79,6 +81,7 @@ expect_entry "$newer_msi" "$newer_version"
   >/dev/null || e2e_fail "the older version is still listed"
 [ "$(release_reg "$release_run_key" Chronobel.exe)" = "\"$program\"" ] || e2e_fail "the upgrade lost the start at log-on"
 expect_service_runs "after the upgrade"
+release_expect_event_source "$program"
 e2e_note "upgraded in place to $newer_version; the service runs again"
 
 # The older package refuses to replace the newer one.
@@ -115,6 +118,7 @@ grep -q "the log of the user" "$release_data/dLog.txt" || e2e_fail "the log went
 [ "$(ls -A "$release_data" | tr '\n' ' ')" = "$user_files" ] ||
   e2e_fail "the user's data folder held $user_files and now: $(ls -A "$release_data" | tr '\n' ' ')"
 ! wine reg query 'HKLM\Software\Orvane\Chronobel\Setup' >/dev/null 2>&1 || e2e_fail "the remembered choices stay"
+release_expect_event_source
 cmp -s <(head -c "$(stat -c %s "$e2e_work/service.log")" "$service_data/dLog.txt") "$e2e_work/service.log" ||
   e2e_fail "the service's log went with the program"
 e2e_note "uninstalled; the user's data and the service's stayed"
@@ -129,6 +133,7 @@ wine msiexec /i "$(winepath -w "$release_msi")" /qn SERVICE=1 'INSTALLDIR=C:\Too
 [ "$code" -ne 0 ] || e2e_fail "the package installed a service that runs from a folder everybody may change"
 timeout 180 wineserver -w || e2e_fail "something the refused install left is still running"
 ! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the refused install left the service"
+release_expect_event_source
 [ ! -e "$tools_dir" ] || [ -z "$(ls -A "$tools_dir")" ] || e2e_fail "the refused install left: $(ls -A "$tools_dir" | tr '\n' ' ')"
 ! release_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$release_msi")" DisplayName \
   >/dev/null || e2e_fail "the refused install is listed"

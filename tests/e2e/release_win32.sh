@@ -51,6 +51,7 @@ size=$(release_reg "$release_uninstall_key" EstimatedSize)
 wine sc query Chronobel | tr -d '\r' | grep -q "STATE *: 4 *RUNNING" || e2e_fail "the service does not run"
 [ "$(release_reg 'HKLM\System\CurrentControlSet\Services\Chronobel' ImagePath)" = "\"$program\" /x" ] ||
   e2e_fail "the service does not run the installed program"
+release_expect_event_source "$program"
 e2e_note "the service runs"
 
 # The program, started as a user would, from its shortcut.
@@ -81,6 +82,7 @@ done
 cmp -s "$release_data/dSync.dat" "$e2e_work/dSync.dat" || e2e_fail "the settings went with the program"
 grep -q "the log of the user" "$release_data/dLog.txt" || e2e_fail "the log went with the program"
 ! wine sc query Chronobel >/dev/null 2>&1 || e2e_fail "the service is still installed"
+release_expect_event_source
 e2e_note "uninstalled; the settings and the log stayed"
 
 # A folder of one's own that everybody may change (as folders under C:\ are):

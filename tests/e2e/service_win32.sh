@@ -9,7 +9,9 @@
 # start through the service manager, the built-in TIME and SNTP servers
 # answering real clients on 127.0.0.1, an interrogation, a stop within 5 s
 # with the process gone, a second start, and the removal of the running
-# service. The program lives in a folder with blanks in its name.
+# service. The program lives in a folder with blanks in its name. /i
+# registers the event log source "Chronobel" with the program as its message
+# file; /z removes it, refusals leave none.
 #   service_win32.sh WIN32_BUILD SCREENSHOT_DIR   (CHRONOBEL_NATIVE: the native program)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -43,8 +45,10 @@ had_folder=
 
 # Every process the service ran in, so that none outlives the test.
 service_pids=()
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Chronobel'
 service_cleanup() {
   wine "$probe" cleanup Chronobel >/dev/null 2>&1 || true
+  wine reg delete "$event_source" /f >/dev/null 2>&1 || true
   local pid
   for pid in "${service_pids[@]}"; do wine "$probe" gone "$pid" 10 >/dev/null 2>&1 || wine "$probe" end "$pid" "$program_win" || true; done
   if [ -f "$e2e_work/dSync.dat.before" ]; then
@@ -88,6 +92,19 @@ expect_installed() {
   # Wine keeps no delayed automatic start; Windows does.
   grep -qxE 'delayed=(1|unsupported)' <<<"$config" || e2e_fail "delayed start: $config"
   e2e_note "installed as $(sed -n 's/^path=//p' <<<"$config")"
+}
+
+expect_event_source() {
+  local values
+  values=$(wine reg query "$event_source" 2>/dev/null | tr -d '\r') || e2e_fail "no event source after /i"
+  [ "$(sed -n 's/^ *EventMessageFile *REG_EXPAND_SZ *//p' <<<"$values")" = "$program_win" ] ||
+    e2e_fail "the event source's message file is not the program:"$'\n'"$values"
+  grep -qE '^ *TypesSupported +REG_DWORD +0x7$' <<<"$values" || e2e_fail "the event source's types:"$'\n'"$values"
+  e2e_note "event source registered"
+}
+
+expect_no_event_source() {
+  ! wine reg query "$event_source" >/dev/null 2>&1 || e2e_fail "the event source is still registered $1"
 }
 
 expect_serving() {
@@ -157,6 +174,7 @@ note_service_pid
 sp remove || e2e_fail "remove_service did not delete the running service"
 expect_removed_while_running "$pid"
 run_program /z || e2e_fail "/z without a service ended with code $?"
+expect_no_event_source "after /z without a service"
 
 # Round 2: the switches. Files beside the program, which its users may be
 # able to write, say otherwise (no servers, another list): the service keeps
@@ -181,10 +199,12 @@ code=0; run_program /i || code=$?
 [ "$code" = 13 ] || e2e_fail "/i over another program's service ended with code $code"
 sp config Chronobel | grep -qxF 'path="C:\Other\Chronobel.exe" /x' || e2e_fail "the other program's service was changed"
 sp remove || e2e_fail "remove_service failed"
+expect_no_event_source "after the refusals"
 
 run_program /i || e2e_fail "/i ended with code $?"
 [ "$(sp state Chronobel)" = 4 ] || e2e_fail "/i succeeded but the service is not running"
 expect_installed
+expect_event_source
 expect_serving
 
 # The reload control: AutoSync on, and the service corrects at once from the
@@ -207,5 +227,6 @@ expect_state 4 30
 note_service_pid
 run_program /z || e2e_fail "/z ended with code $?"
 expect_removed_while_running "$pid"
+expect_no_event_source "after /z"
 run_program /Z || e2e_fail "/Z without a service ended with code $?"
 e2e_note "the service went through both rounds"

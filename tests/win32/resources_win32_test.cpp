@@ -1,11 +1,13 @@
 // The program's resources as Windows reads them: the main window's dialog
-// template control by control, the icon in both sizes and the manifest.
+// template control by control, the icon in both sizes, the manifest, and
+// the event log's messages as the Event Viewer composes them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <cstring>
 #include <cwctype>
 #include <string>
 #include <vector>
+#include "platform/event_log.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -194,4 +196,32 @@ TEST(ProgramResources, TheIconComesInBothSizesAndTheManifestAsksForCommonControl
     EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(text.find("level=\"asInvoker\""), std::string::npos);
+}
+
+namespace {
+
+// The sentence the Event Viewer shows for message `id` and its insertion
+// strings, from this program's message table.
+std::wstring event_text(orvane::event_message id, std::vector<const wchar_t*> strings) {
+    std::vector<DWORD_PTR> arguments;
+    for (const wchar_t* s : strings) arguments.push_back(reinterpret_cast<DWORD_PTR>(s));
+    wchar_t text[512] = {};
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                        GetModuleHandleW(nullptr), static_cast<DWORD>(id), 0, text, 512,
+                                        reinterpret_cast<va_list*>(arguments.data()));
+    return std::wstring(text, length);
+}
+
+}  // namespace
+
+TEST(ProgramResources, TheEventMessagesReadAsOneSentenceWithTheirServerAndDifference) {
+    using orvane::event_message;
+    EXPECT_EQ(event_text(event_message::clock_corrected, {L"time.example.org", L"2.50000"}),
+              L"Chronobel corrected the clock by 2.50000 seconds from time.example.org.\r\n");
+    EXPECT_EQ(event_text(event_message::auto_failed, {L"time.example.org", L"Time out on time.example.org"}),
+              L"Chronobel's automatic correction from time.example.org failed: Time out on time.example.org.\r\n");
+    EXPECT_EQ(event_text(event_message::service_started, {}), L"The Chronobel service started.\r\n");
+    // Every message the program names is in the table.
+    for (std::uint32_t id = 1; id <= static_cast<std::uint32_t>(event_message::service_notice); ++id)
+        EXPECT_FALSE(event_text(static_cast<event_message>(id), {L"a", L"b"}).empty()) << id;
 }
