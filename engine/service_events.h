@@ -1,7 +1,8 @@
 // The service's own entries in the system's event log (platform/event_log.h)
 // about its operations: each failed AutoSync and each correction larger than
 // a second. The window writes none; the service's start and stop are
-// written by its runtime.
+// written by its runtime. The engine reaches platform/ here alone, as the
+// SNTP server reaches the service calls: the entries follow its operations.
 #pragma once
 #include <cstdint>
 #include "core/state.h"

@@ -174,6 +174,8 @@ void end_operation(chronobel_state& state, operation_outcome outcome) {
         else
             state.view().post_command(command_arm_auto_retry);
     }
+    // Here on the worker's thread, which alone writes it, for the next operation.
+    state.engine.failure_text.clear();
     restore_idle_controls(state);
     if (exit_when_done.exchange(false)) state.stop_requested = 1;
     if (const operation_end_pause pause = end_pause.load()) pause();
@@ -187,7 +189,6 @@ int start_operation(chronobel_state& state, auto_kind automatic) {
     if (e.in_progress) return 0;
     if (int result = prepare_query(e); result != 0) return result;
     note_operation_start(state, automatic);
-    e.failure_text.clear();
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
     // Auto begins every operation with SNTP, which knows the time to the

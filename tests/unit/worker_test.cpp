@@ -441,45 +441,6 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     EXPECT_EQ(entries[1].id, event_message::auto_failed);
 }
 
-// A correction by more than a second is entered with its server and its
-// difference; one by exactly a second, or one in the window, is not.
-TEST_F(worker_fixture, TheServiceEntersACorrectionOfMoreThanASecond) {
-    constexpr filetime ahead = 25'000'000;  // 2.5 s
-    sntp_responder server([](const byte_string& request) {
-        const filetime later = system_time_now() + ahead;
-        const sntp_packet p = sntp_server_reply(request, later, later);
-        return byte_string(p.begin(), p.end());
-    });
-    state->engine.sntp_port = server.port();
-    running_as_service = 1;
-    window_mode = window_service;
-    event_recorder events;
-    start_worker(*state);
-    ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
-    clock.tick_shift = 30'500;
-    set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
-    ASSERT_TRUE(idle());
-    auto entries = events.entries();
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].id, event_message::clock_corrected);
-    EXPECT_EQ(entries[0].kind, event_kind::information);
-    ASSERT_EQ(entries[0].strings.size(), 2u);
-    EXPECT_EQ(entries[0].strings[0], "127.0.0.1");
-    // The loopback's round trip blurs the last digits.
-    EXPECT_NEAR(std::stod(entries[0].strings[1]), 2.5, 0.01) << entries[0].strings[1];
-    EXPECT_EQ(entries[0].strings[1].size(), std::string("2.50000").size());
-
-    report_service_correction(*state, logged_correction_units);
-    report_service_correction(*state, -logged_correction_units);
-    report_service_correction(*state, -logged_correction_units - 1);
-    running_as_service = 0;
-    report_service_correction(*state, 2 * logged_correction_units);
-    entries = events.entries();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].strings, (std::vector<std::string>{"127.0.0.1", "-1.00000"}));
-}
-
 TEST(EventLog, DifferencesShowFiveDecimalsRoundedAndASignOnlyWhenNegative) {
     EXPECT_EQ(event_seconds_text(25'000'000), "2.50000");
     EXPECT_EQ(event_seconds_text(0), "0.00000");
@@ -491,14 +452,22 @@ TEST(EventLog, DifferencesShowFiveDecimalsRoundedAndASignOnlyWhenNegative) {
 }
 
 // A dead address first on the list: the same AutoSync goes on to the live
-// server and sets the clock from it.
+// server and sets the clock from it. The event log has the correction by
+// more than a second, with its server and difference, and no failure; one
+// by exactly a second, or one in the window, is not entered.
 TEST_F(worker_fixture, TheServicesAutoSyncPassesADeadAddressAndSetsTheClockFromTheNext) {
     running_as_service = 1;
     window_mode = window_service;
-    sntp_responder server(sntp_reply_now);
+    constexpr filetime ahead = 25'000'000;  // 2.5 s
+    sntp_responder server([](const byte_string& request) {
+        const filetime later = system_time_now() + ahead;
+        const sntp_packet p = sntp_server_reply(request, later, later);
+        return byte_string(p.begin(), p.end());
+    });
     write_list({"127.0.0.2", "127.0.0.1"});
     state->engine.server_source = source_list;
     state->engine.sntp_port = server.port();
+    event_recorder events;
     start_worker(*state);
     ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
     clock.tick_shift = 30'500;
@@ -507,6 +476,24 @@ TEST_F(worker_fixture, TheServicesAutoSyncPassesADeadAddressAndSetsTheClockFromT
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(state->backoff.failures.load(), 0);
+
+    auto entries = events.entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].id, event_message::clock_corrected);
+    EXPECT_EQ(entries[0].kind, event_kind::information);
+    ASSERT_EQ(entries[0].strings.size(), 2u);
+    EXPECT_EQ(entries[0].strings[0], "127.0.0.1");
+    // The loopback's round trip blurs the last digits.
+    EXPECT_NEAR(std::stod(entries[0].strings[1]), 2.5, 0.01) << entries[0].strings[1];
+    EXPECT_EQ(entries[0].strings[1].size(), std::string("2.50000").size());
+    report_service_correction(*state, logged_correction_units);
+    report_service_correction(*state, -logged_correction_units);
+    report_service_correction(*state, -logged_correction_units - 1);
+    running_as_service = 0;
+    report_service_correction(*state, 2 * logged_correction_units);
+    entries = events.entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].strings, (std::vector<std::string>{"127.0.0.1", "-1.00000"}));
 }
 
 // A resume or a new address asks for a resynchronisation: one AutoSync after
