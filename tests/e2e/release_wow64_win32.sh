@@ -29,6 +29,8 @@ release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.
 ! release_reg "$release_run_key" Chronobel.exe >/dev/null || e2e_fail "start at log-on without being asked"
 
 program_dir='C:\Program Files (x86)\Chronobel'
+# The event source is not redirected: the 64-bit Event Log finds it.
+release_expect_event_source "$program_dir\Chronobel.exe"
 e2e_program_windows_path="$program_dir\Chronobel.exe"
 (cd "$e2e_work" && exec wine "$program_dir\\Chronobel.exe") >"$e2e_work/program.log" 2>&1 &
 e2e_program=$!
@@ -45,4 +47,5 @@ release_uninstall "$install_dir" /PURGE=1
 [ ! -e "$install_dir" ] || e2e_fail "left behind after purging: $(ls -A "$install_dir")"
 [ ! -e "$release_data/.." ] || e2e_fail "the data folder outlived the purge"
 ! release_reg /reg:64 "$wow64_uninstall_key" DisplayName >/dev/null || e2e_fail "the uninstall entry is still there"
+release_expect_event_source
 e2e_note "uninstalled with the settings"

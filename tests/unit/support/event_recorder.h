@@ -10,7 +10,8 @@ namespace orvane::testing {
 class event_recorder {
 public:
     event_recorder() {
-        clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        store_.clear();
         previous_ = set_event_sink(record);
     }
     ~event_recorder() { set_event_sink(previous_); }
@@ -18,28 +19,18 @@ public:
     event_recorder& operator=(const event_recorder&) = delete;
 
     std::vector<event_record> entries() const {
-        std::lock_guard<std::mutex> lock(mutex());
-        return store();
-    }
-    static void clear() {
-        std::lock_guard<std::mutex> lock(mutex());
-        store().clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        return store_;
     }
 
 private:
-    static std::mutex& mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static std::vector<event_record>& store() {
-        static std::vector<event_record> s;
-        return s;
-    }
     static void record(const event_record& entry) {
-        std::lock_guard<std::mutex> lock(mutex());
-        store().push_back(entry);
+        std::lock_guard<std::mutex> lock(mutex_);
+        store_.push_back(entry);
     }
-    event_sink previous_;
+    inline static std::mutex mutex_;
+    inline static std::vector<event_record> store_;
+    event_sink previous_ = nullptr;
 };
 
 }  // namespace orvane::testing
