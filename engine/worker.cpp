@@ -3,6 +3,7 @@
 #include <string>
 #include "core/socket_handover.h"
 #include "core/status_hold.h"
+#include "engine/asked_operation.h"
 #include "data/server_list.h"
 #include "engine/countdown.h"
 #include "engine/failover.h"
@@ -78,7 +79,11 @@ void running_pass(chronobel_state& state) {
     const std::uint32_t started = query_start_tick;
     if (status_step != 0 && e.busy && !e.abort_requested &&
         tick_count() - started > attempt_limit_ms(timeout_ms, started - e.operation_start_tick)) {
-        if (!in_service()) show_status(state, std::string(state.ui_text(text_id::time_out_on)) + e.server_name);
+        const std::string text = std::string(state.ui_text(text_id::time_out_on)) + e.server_name;
+        if (in_service())
+            keep_result_text(state, text);
+        else
+            show_status(state, text);
         abort_query(e);
         status_step = steps_stopped;
     }
@@ -113,6 +118,7 @@ void idle_pass(chronobel_state& state) {
     if (in_service()) {
         service_autosync(state);
         resync_if_due(state, tick_count64());
+        start_asked_operation(state);
         return;
     }
     const status_hold_stage hold = status_hold_at(state, tick_count64());
@@ -167,6 +173,7 @@ void end_operation(chronobel_state& state, operation_outcome outcome) {
     if (state.engine.operation_aborted) outcome = operation_outcome::aborted;
     if (note_operation_end(state, outcome, tick_count64()) && !in_service())
         state.view().post_command(command_arm_auto_retry);
+    note_asked_operation_end(state, outcome == operation_outcome::succeeded);
     restore_idle_controls(state);
     if (exit_when_done.exchange(false)) state.stop_requested = 1;
     if (const operation_end_pause pause = end_pause.load()) pause();
