@@ -14,6 +14,7 @@
 #include "engine/log.h"
 #include "platform/event_log.h"
 #include "platform/service_data_win32.h"
+#include "platform/service_ask_win32.h"
 #include "platform/service_pipe_win32.h"
 #include "platform/service_win32.h"
 #include "platform/startup_win32.h"

@@ -42,6 +42,9 @@ constexpr std::size_t pipe_answer_size_max = 1 + pipe_answer_text_max;
 constexpr std::uint64_t pipe_request_spacing_ms = 5'000;
 // A client has this long to send its request once connected.
 constexpr std::uint32_t pipe_request_time_limit_ms = 2'000;
+// The service answers within this: the longest operation is four time-outs
+// of the longest query, and its steps.
+constexpr std::uint64_t service_operation_limit_ms = 150'000;
 
 std::array<std::uint8_t, pipe_request_size> encode_pipe_request(asked_operation operation);
 // The operation of a request's exact bytes; none for anything else.

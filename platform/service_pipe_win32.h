@@ -1,27 +1,13 @@
-// The service's pipe \\.\pipe\Chronobel on Windows: the service's side,
-// which takes a correction or check from a desktop program without the right
-// to set the clock, and the program's side, which asks for one.
+// The service's side of its pipe \\.\pipe\Chronobel on Windows: it takes
+// a correction or check from a desktop program without the right to set the
+// clock, hands it to the worker and answers with the operation's text.
 #pragma once
-#include <atomic>
-#include <cstdint>
 #include "core/state.h"
-#include "platform/service_pipe.h"
 
 namespace orvane {
 
-// The service: serves the pipe on a thread of its own (program_thread::pipe)
-// until the stop; false when the thread could not start.
+// Serves the pipe on a thread of its own (program_thread::pipe) until the
+// stop; false when the thread could not start.
 bool start_service_pipe(chronobel_state& state);
-
-// The desktop program: whether the service "Chronobel" runs, and so can
-// correct the clock for a user without the right to.
-bool service_takes_requests();
-// Asks the service for `operation` and waits for its answer, within limits
-// and, when `stop` is given, until it is set; pipe_answer_no_result when the
-// service cannot be reached or does not answer.
-pipe_answer ask_service(asked_operation operation, const std::atomic<std::uint8_t>* stop = nullptr);
-// Asks on a thread of its own; the answer's text goes to the status line
-// as if the program had done the work. One request at a time.
-void ask_service_in_background(chronobel_state& state, asked_operation operation);
 
 }  // namespace orvane

@@ -3,7 +3,7 @@
 #include "engine/query.h"
 #include "engine/worker.h"
 #include "platform/elevation_win32.h"
-#include "platform/service_pipe_win32.h"
+#include "platform/service_ask_win32.h"
 #include "resources/resource_ids.h"
 #include "sys/threads.h"
 #include "sys/win32/owned_handle.h"

@@ -5,7 +5,7 @@
 #include "engine/query.h"
 #include "engine/resync.h"
 #include "engine/worker.h"
-#include "platform/service_pipe_win32.h"
+#include "platform/service_ask_win32.h"
 #include "platform/startup_win32.h"
 #include "resources/resource_ids.h"
 #include "sys/clock.h"

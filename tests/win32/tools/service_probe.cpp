@@ -31,7 +31,8 @@
 #include "core/paths.h"
 #include "platform/service_calls.h"
 #include "platform/service_control.h"
-#include "platform/service_pipe_win32.h"
+#include "platform/pipe_io_win32.h"
+#include "platform/service_ask_win32.h"
 
 namespace {
 
@@ -198,7 +199,7 @@ int ask_at_once(const wchar_t* operation, int count) {
 }
 
 int send_raw(const wchar_t* text) {
-    HANDLE pipe = CreateFileW(L"\\\\.\\pipe\\Chronobel", GENERIC_READ | FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE pipe = CreateFileW(orvane::service_pipe_path, GENERIC_READ | FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return 1;
     const std::string bytes = utf8(text);
     DWORD done = 0;
