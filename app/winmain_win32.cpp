@@ -14,6 +14,8 @@
 #include "engine/log.h"
 #include "platform/event_log.h"
 #include "platform/service_data_win32.h"
+#include "platform/service_ask_win32.h"
+#include "platform/service_pipe_win32.h"
 #include "platform/service_win32.h"
 #include "platform/startup_win32.h"
 #include "sys/files.h"
@@ -61,7 +63,14 @@ void run_as_service(chronobel_state& state) {
             report_event(event_message::service_notice, {notice});
         }
     }
-    run_service_dispatcher([](chronobel_state& s) { return start_worker(s); });
+    // The pipe through which desktop programs without the right to set the
+    // clock ask for a correction runs beside the worker.
+    run_service_dispatcher([](chronobel_state& s) {
+        const int started = start_worker(s);
+        if (started == worker_started && !start_service_pipe(s))
+            write_log_line(s, "The service's pipe could not be started", "");
+        return started;
+    });
     // The worker has stopped the servers; every thread ends before the process.
     end_program_threads(state);
 }
@@ -89,6 +98,13 @@ int install_from_switch(chronobel_state& state) {
     return result;
 }
 
+// /q: a standard user's program (at log-on, say) has the running service
+// correct the clock; otherwise the program does it itself.
+int quick_sync(chronobel_state& state) {
+    if (time_privilege_held || !service_takes_requests()) return run_quick_sync(state);
+    return ask_service(asked_operation::correct).kind == pipe_answer_succeeded ? 0 : 1;
+}
+
 // Handles the switches left to right; the quick sync, the service, and the
 // service's installation and removal end the process when their work is done.
 void handle_switches(chronobel_state& state, const wchar_t* command_line) {
@@ -102,7 +118,7 @@ void handle_switches(chronobel_state& state, const wchar_t* command_line) {
                 break;
             case L'q':
                 // 0 only when the clock was set, so callers can tell.
-                ExitProcess(static_cast<UINT>(run_quick_sync(state)));
+                ExitProcess(static_cast<UINT>(quick_sync(state)));
             case L'x':
                 run_as_service(state);
                 ExitProcess(0);

@@ -33,6 +33,7 @@ const char* program_thread_name(program_thread slot) {
         case program_thread::time_server: return "TIME server";
         case program_thread::sntp_server: return "SNTP server";
         case program_thread::query: return "query";
+        case program_thread::pipe: return "pipe";
     }
     return "thread";
 }

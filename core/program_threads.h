@@ -14,8 +14,9 @@ namespace orvane {
 
 class chronobel_state;
 
-enum class program_thread : int { worker = 0, time_server, sntp_server, query };
-constexpr int program_thread_count = 4;
+// `pipe`: the service's pipe server, or the desktop program's request to it.
+enum class program_thread : int { worker = 0, time_server, sntp_server, query, pipe };
+constexpr int program_thread_count = 5;
 
 // The handles, one slot per kind. A thread replaced in its slot while it
 // still runs (a query abandoned by an abort) waits in `replaced` for the end.

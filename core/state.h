@@ -8,6 +8,7 @@
 #include "core/auto_backoff.h"
 #include "core/main_view.h"
 #include "core/resync.h"
+#include "core/service_request.h"
 #include "core/program_threads.h"
 #include "core/query_engine.h"
 #include "core/settings_record.h"
@@ -83,6 +84,8 @@ public:
     auto_backoff backoff;
     // Resynchronisation after resume and when the network returns.
     resync_request resync;
+    // A correction or check asked of the service over its pipe.
+    service_request asked;
     void* main_window = nullptr;
     std::atomic<std::uint32_t> server_time_tick{0};
     std::atomic<filetime> server_local_time{0};

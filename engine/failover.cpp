@@ -3,6 +3,7 @@
 #include <string>
 #include "core/status_hold.h"
 #include "data/server_list.h"
+#include "engine/asked_operation.h"
 #include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/query.h"
@@ -71,6 +72,7 @@ namespace {
 // "Ready" follows at once.
 void show_failure(chronobel_state& state, const std::string* text) {
     if (text) state.view().set_text(control_status_line, *text);
+    if (text && running_as_service) keep_result_text(state, *text);
     if (!state.engine.operation_aborted) hold_status_text(state);
 }
 

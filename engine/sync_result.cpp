@@ -2,6 +2,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include "core/status_hold.h"
+#include "engine/asked_operation.h"
 #include "engine/average_texts.h"
 #include "engine/log.h"
 #include "engine/dry_run.h"
@@ -227,6 +228,19 @@ int apply_result(chronobel_state& state, bool correct) {
 
 void reset_date_range(chronobel_state& state) { change_query_inputs(state.engine, set_default_date_range); }
 
+namespace {
+
+// The window shows the result; the service, which has none, keeps it for
+// the one who asked over its pipe.
+void show_result_text(chronobel_state& state, const std::string& text) {
+    if (running_as_service)
+        keep_result_text(state, text);
+    else
+        state.view().set_text(control_status_line, text);
+}
+
+}  // namespace
+
 void complete_operation(chronobel_state& state) {
     query_engine& e = state.engine;
     const bool service = running_as_service != 0;
@@ -240,10 +254,10 @@ void complete_operation(chronobel_state& state) {
         if (e.date_range_enabled && e.date_range_auto_reset) reset_date_range(state);
         const std::string text = operation_result_text(state, true);
         clock_runs = !e.failed;
-        if (!service) state.view().set_text(control_status_line, text);
+        show_result_text(state, text);
     } else {
         const std::string text = operation_result_text(state, false);
-        if (!service) state.view().set_text(control_status_line, text);
+        show_result_text(state, text);
         apply_result(state, false);
     }
     if (clock_runs) server_clock_running = 1;

@@ -3,6 +3,7 @@
 #include <string>
 #include "core/socket_handover.h"
 #include "core/status_hold.h"
+#include "engine/asked_operation.h"
 #include "data/server_list.h"
 #include "engine/countdown.h"
 #include "engine/failover.h"
@@ -80,7 +81,10 @@ void running_pass(chronobel_state& state) {
     if (status_step != 0 && e.busy && !e.abort_requested &&
         tick_count() - started > attempt_limit_ms(timeout_ms, started - e.operation_start_tick)) {
         e.failure_text = std::string(state.ui_text(text_id::time_out_on)) + e.server_name;
-        if (!in_service()) show_status(state, e.failure_text);
+        if (in_service())
+            keep_result_text(state, e.failure_text);
+        else
+            show_status(state, e.failure_text);
         abort_query(e);
         status_step = steps_stopped;
     }
@@ -115,6 +119,7 @@ void idle_pass(chronobel_state& state) {
     if (in_service()) {
         service_autosync(state);
         resync_if_due(state, tick_count64());
+        start_asked_operation(state);
         return;
     }
     const status_hold_stage hold = status_hold_at(state, tick_count64());
@@ -174,6 +179,7 @@ void end_operation(chronobel_state& state, operation_outcome outcome) {
         else
             state.view().post_command(command_arm_auto_retry);
     }
+    note_asked_operation_end(state, outcome == operation_outcome::succeeded);
     // Here on the worker's thread, which alone writes it, for the next operation.
     state.engine.failure_text.clear();
     restore_idle_controls(state);

@@ -1,9 +1,15 @@
 #include <windows.h>
+#include <cstdlib>
+#include <cwchar>
 #include "platform/privilege.h"
 
 namespace orvane {
 
 int enable_privilege(const wchar_t* name, bool enable) {
+    // Test seam: the program behaves as a standard user's, without the
+    // right to set the clock.
+    if (std::wcscmp(name, L"SeSystemtimePrivilege") == 0 && enable && _wgetenv(no_time_privilege_variable))
+        return privilege_not_held;
     OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
     if (GetVersionExW(&version) && version.dwPlatformId != VER_PLATFORM_WIN32_NT) return privilege_enabled;

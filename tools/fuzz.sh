@@ -8,7 +8,7 @@ set -euo pipefail
 seconds=${1:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz
-targets="ui_strings_fuzz server_list_fuzz settings_file_fuzz sntp_reply_fuzz time_reply_fuzz sntp_request_fuzz"
+targets="ui_strings_fuzz server_list_fuzz settings_file_fuzz sntp_reply_fuzz time_reply_fuzz sntp_request_fuzz pipe_request_fuzz"
 
 cmake -S "$root/tests/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
@@ -50,6 +50,14 @@ seed() {
         { printf '\x44\x23'; head -c 67 /dev/zero; } >"$corpus/authenticated"
         { printf '\x30\x1c'; head -c 47 /dev/zero; } >"$corpus/reply"
         { printf '\x01\x1b\x30\x0b'; head -c 47 /dev/zero | tr '\0' 'r'; } >"$corpus/short-then-request"
+        ;;
+    pipe_request_fuzz)
+        # Steps of a client: a whole request at once, the same split in two
+        # slow halves, one byte too many, and a request that ends the message.
+        printf '\x10CB\x01c' >"$corpus/request"
+        printf '\x68CB\x68\x01k' >"$corpus/split"
+        printf '\x14CB\x01cc' >"$corpus/too-long"
+        printf '\x13CB\x01c' >"$corpus/ended"
         ;;
     esac
 }

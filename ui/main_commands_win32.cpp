@@ -3,6 +3,7 @@
 #include "engine/query.h"
 #include "engine/worker.h"
 #include "platform/elevation_win32.h"
+#include "platform/service_ask_win32.h"
 #include "resources/resource_ids.h"
 #include "sys/threads.h"
 #include "sys/win32/owned_handle.h"
@@ -38,12 +39,15 @@ void check_or_abort(chronobel_state& state) {
     }
 }
 
-// Correct and "Sync Now": without the right to set the clock, the program
+// Correct and "Sync Now": without the right to set the clock, the running
+// service corrects it for the program; without the service, the program
 // starts again with administrative rights.
 void correct(HWND window, chronobel_state& state) {
     if (time_privilege_held) {
         state.correct_requested = 1;
         start_operation(state);
+    } else if (service_takes_requests()) {
+        ask_service_in_background(state, asked_operation::correct);
     } else {
         relaunch_elevated(state, window);
     }

@@ -5,6 +5,7 @@
 #include "engine/query.h"
 #include "engine/resync.h"
 #include "engine/worker.h"
+#include "platform/service_ask_win32.h"
 #include "platform/startup_win32.h"
 #include "resources/resource_ids.h"
 #include "sys/clock.h"
@@ -61,7 +62,9 @@ void deferred_startup(HWND window, chronobel_state& state) {
     sleep_ms(1000 - local_time_now().milliseconds % 1000);
     status_refresh_ms = window_mode == window_shown ? 500 : 30'000;
     if (g_start_worker) g_start_worker(state);
-    if (!time_privilege_held) SendMessageW(GetDlgItem(window, IDC_CORRECT_BUTTON), BCM_SETSHIELD, 0, show_shield);
+    // Correct needs administrative rights only when the service cannot do it.
+    if (!time_privilege_held && !service_takes_requests())
+        SendMessageW(GetDlgItem(window, IDC_CORRECT_BUTTON), BCM_SETSHIELD, 0, show_shield);
     if (state.settings.autosync_enabled || state.settings.autocheck_enabled) arm_auto_timer(window, state);
     apply_window_look(window, state);
     taskbar_created_msg = RegisterWindowMessageW(L"TaskbarCreated");

@@ -11,7 +11,9 @@
 # with the process gone, a second start, and the removal of the running
 # service. The program lives in a folder with blanks in its name. /i
 # registers the event log source "Chronobel" with the program as its message
-# file; /z removes it, refusals leave none.
+# file; /z removes it, refusals leave none. The running service corrects the
+# clock for a desktop program without the right to, over its pipe, and
+# answers a flood of requests busy.
 #   service_win32.sh WIN32_BUILD SCREENSHOT_DIR   (CHRONOBEL_NATIVE: the native program)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -221,6 +223,50 @@ done
 grep -q "Settings read again by the service" "$service_folder/dLog.txt" || e2e_fail "the reload is not in the log"
 ! grep -q "127.0.0.5" "$service_folder/dLog.txt" || e2e_fail "the service used the planted list"
 e2e_note "reloaded without a restart"
+
+# Correction for standard users. Four requests at once on the service's
+# pipe: one is taken and answered with the operation's status text, the
+# others are answered busy (one request every 5 s). A malformed request gets
+# no answer, only a line in the service's log.
+corrections() { grep -c "Server used was 127.0.0.1" "$service_folder/dLog.txt" || true; }
+before=$(corrections)
+answers=$(wine "$probe" ask correct 4 2>&1 | tr -d "\r")
+e2e_note "four requests at once:"$'\n'"$answers"
+[ "$(grep -c $'^B\t' <<<"$answers")" = 3 ] || e2e_fail "not three busy answers"
+grep -qE $'^S\t.+' <<<"$answers" || e2e_fail "no correction answered with its text"
+[ "$(corrections)" = $((before + 1)) ] || e2e_fail "the service did not correct once: $(cat "$service_folder/dLog.txt")"
+[ -z "$(sp send 'CB?x')" ] || e2e_fail "a malformed request was answered"
+grep -q "Request on the service's pipe ignored: malformed" "$service_folder/dLog.txt" ||
+  e2e_fail "the malformed request is not in the log"
+# A user without the right to set the clock (the test seam says so): /q,
+# as at log-on, corrects through the service.
+sleep 5  # the service's spacing of requests
+export CHRONOBEL_TEST_NO_TIME_PRIVILEGE=1
+before=$(corrections)
+run_program /q || e2e_fail "/q through the service ended with code $?"
+[ "$(corrections)" = $((before + 1)) ] || e2e_fail "/q did not correct through the service"
+e2e_note "/q corrected through the service"
+# Its desktop program's Correct too: no elevation, and the service's answer
+# on its status line. (Last: the program hands the service its settings as
+# it ends.)
+sleep 5
+before=$(corrections)
+e2e_use_program_dir "$program_dir"
+e2e_start_program
+e2e_await_window shown 300 >/dev/null || e2e_fail "the desktop program shows no window"
+e2e_probe_run command 3 || e2e_fail "could not press Correct"
+tries=0
+until [ "$(corrections)" = $((before + 1)) ] && status=$(e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1000 { print $4 }') &&
+  [ -n "$status" ] && [[ "$status" != Asking* ]]; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 120 ] || e2e_fail "no correction through the service: status '${status:-}'"$'\n'"$(cat "$service_folder/dLog.txt")"
+  sleep 0.5
+done
+[[ "$status" == "Time Corrected by "* ]] || e2e_fail "the status line does not show the service's answer: $status"
+e2e_note "the desktop program corrected through the service: $status"
+e2e_probe_run close >/dev/null || e2e_fail "could not close the desktop program"
+e2e_wait_for_exit 10
+unset CHRONOBEL_TEST_NO_TIME_PRIVILEGE
 expect_stop
 sp start Chronobel || e2e_fail "the service did not start again"
 expect_state 4 30

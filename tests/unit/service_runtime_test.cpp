@@ -1,6 +1,7 @@
 // The service's life as the service manager sees it: every status report
 // from "start pending" to "stopped", the controls, a start that fails; the
-// reload control; and what the service trusts: its own folder alone, and a
+// reload control; a correction asked over the pipe and the reader of its
+// requests; and what the service trusts: its own folder alone, and a
 // program that no standard user can change.
 #include <gtest/gtest.h>
 #include <mutex>
@@ -11,8 +12,10 @@
 #include "core/status_hold.h"
 #include <sys/stat.h>
 #include "core/settings_file.h"
+#include "engine/asked_operation.h"
 #include "platform/folder_access.h"
 #include "platform/service_control.h"
+#include "platform/service_pipe.h"
 #include "platform/service_runtime.h"
 #include "support/event_recorder.h"
 #include "support/worker_fixture.h"
@@ -199,6 +202,90 @@ TEST_F(service_fixture, TheReloadControlReadsTheServicesOwnFolderAgainBetweenOpe
     EXPECT_EQ(log.find("127.0.0.5"), std::string::npos);
     EXPECT_EQ(log.find("planted"), std::string::npos);
     EXPECT_EQ(state->reload_requested.load(), 0);
+}
+
+TEST_F(service_fixture, ACorrectionAskedOverThePipeRunsOnTheWorkerWhichKeepsItsText) {
+    write_list({"127.0.0.1"});
+    state->engine.sntp_port = state->engine.time_port = 9;  // nothing answers: the operation fails at once
+    start(real_start_worker);
+    ASSERT_TRUE(reported(service_running));
+    ASSERT_TRUE(ask_operation(*state, asked_operation::correct));
+    EXPECT_FALSE(ask_operation(*state, asked_operation::check)) << "one asked operation at a time";
+    ASSERT_TRUE(wait_until([&] { return state->asked.ended == 1; }, 10000));
+    EXPECT_EQ(state->asked.succeeded, 0);
+    EXPECT_EQ(kept_result_text(*state), "Unable to sync from 127.0.0.1");
+}
+
+// A client of the pipe as the reader sees it: each read takes `wait_ms` of
+// the test clock's time and brings the next piece.
+struct piece {
+    std::vector<std::uint8_t> bytes;
+    pipe_read_outcome outcome;
+    std::uint32_t takes_ms = 0;
+};
+struct scripted_client final : pipe_source {
+    test_clock& clock;
+    std::vector<piece> pieces;
+    std::size_t next = 0, largest_ask = 0;
+    scripted_client(test_clock& c, std::vector<piece> p) : clock(c), pieces(std::move(p)) {}
+    pipe_read_outcome read(std::uint8_t* buffer, std::size_t capacity, std::uint32_t wait_ms, std::size_t& got) override {
+        largest_ask = std::max(largest_ask, capacity);
+        if (next == pieces.size()) {
+            clock.frozen_tick += wait_ms;
+            return pipe_read_outcome::timed_out;
+        }
+        const piece& p = pieces[next++];
+        clock.frozen_tick += std::min(p.takes_ms, wait_ms);
+        got = std::min(capacity, p.bytes.size());
+        std::copy_n(p.bytes.begin(), got, buffer);
+        return p.takes_ms >= wait_ms ? pipe_read_outcome::timed_out : p.outcome;
+    }
+};
+
+TEST(ServicePipe, TheReaderTakesOnlyAWholeRequestInTimeAndTheServiceOneEveryFiveSeconds) {
+    scoped_test_clock guard;
+    guard.clock.tick_frozen = true;
+    const auto correct = encode_pipe_request(asked_operation::correct);
+    EXPECT_EQ(std::vector<std::uint8_t>(correct.begin(), correct.end()), (std::vector<std::uint8_t>{'C', 'B', 1, 'c'}));
+    const auto check = encode_pipe_request(asked_operation::check);
+    const std::vector<std::uint8_t> whole(correct.begin(), correct.end());
+    auto read = [&](std::vector<piece> pieces) {
+        scripted_client client(guard.clock, std::move(pieces));
+        const pipe_read_result result = read_pipe_request(client, 2000);
+        EXPECT_LE(client.largest_ask, pipe_request_size + 1) << "never more than one byte past a request";
+        return result;
+    };
+    using o = pipe_read_outcome;
+    const pipe_read_result taken = read({{whole, o::data}});
+    EXPECT_EQ(taken.status, pipe_request_status::taken);
+    EXPECT_EQ(taken.operation, asked_operation::correct);
+    EXPECT_EQ(read({{{check.begin(), check.end()}, o::data}}).operation, asked_operation::check);
+    // Split over reads within the limit: still one request.
+    EXPECT_EQ(read({{{'C', 'B'}, o::data, 900}, {{1, 'c'}, o::data, 900}}).status, pipe_request_status::taken);
+    // A byte at a time past the limit, or nothing at all: too late.
+    EXPECT_EQ(read({{{'C'}, o::data, 700}, {{'B'}, o::data, 700}, {{1}, o::data, 700}, {{'c'}, o::data}}).status,
+              pipe_request_status::timed_out);
+    EXPECT_EQ(read({}).status, pipe_request_status::timed_out);
+    // Longer than a request, in one message or two.
+    EXPECT_EQ(read({{{'C', 'B', 1, 'c', 'c'}, o::data}}).status, pipe_request_status::too_long);
+    EXPECT_EQ(read({{{'C', 'B', 1}, o::message_longer}}).status, pipe_request_status::too_long);
+    // Malformed: short, another mark or version, an unknown command.
+    for (const std::vector<std::uint8_t>& bad : std::vector<std::vector<std::uint8_t>>{
+             {'C', 'B', 1}, {'C', 'X', 1, 'c'}, {'C', 'B', 2, 'c'}, {'C', 'B', 1, 's'}, {}})
+        EXPECT_EQ(read({{bad, o::ended}}).status, pipe_request_status::malformed);
+
+    // The answers, and one request taken every five seconds.
+    pipe_answer answer;
+    const std::string bytes = encode_pipe_answer({pipe_answer_succeeded, "Clock corrected"});
+    ASSERT_TRUE(decode_pipe_answer(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), answer));
+    EXPECT_EQ(answer.kind, pipe_answer_succeeded);
+    EXPECT_EQ(answer.text, "Clock corrected");
+    EXPECT_FALSE(decode_pipe_answer(reinterpret_cast<const std::uint8_t*>("X"), 1, answer));
+    pipe_rate_limit limit;
+    EXPECT_TRUE(take_pipe_request(limit, 1'000));
+    EXPECT_FALSE(take_pipe_request(limit, 1'000 + pipe_request_spacing_ms - 1)) << "busy";
+    EXPECT_TRUE(take_pipe_request(limit, 1'000 + pipe_request_spacing_ms));
+    EXPECT_FALSE(take_pipe_request(limit, 2'000 + pipe_request_spacing_ms));
 }
 
 TEST_F(service_fixture, AWorkerThatDoesNotEndGetsTenCheckPointsHalfASecondApart) {

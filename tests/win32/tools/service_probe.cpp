@@ -16,15 +16,23 @@
 // and, through the program's own calls, for its service "Chronobel":
 //   service_probe install PROGRAM      install_service for the program at that path
 //   service_probe remove               remove_service (stopping it first if it runs)
+// and through the program's own side of the service's pipe:
+//   service_probe ask correct|check N  N requests at once; one line per
+//                                      answer: its kind letter, a tab, its text
+//   service_probe send TEXT            TEXT's bytes as a request; prints the
+//                                      answer's bytes (none for a refused one)
 // Exit code 0 on success, 1 on failure, 2 on bad usage.
 #include <windows.h>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 #include "core/paths.h"
 #include "platform/service_calls.h"
 #include "platform/service_control.h"
+#include "platform/pipe_io_win32.h"
+#include "platform/service_ask_win32.h"
 
 namespace {
 
@@ -178,6 +186,31 @@ int remove_program_service() {
     return orvane::remove_service(orvane::service_name, running, &deleted) == 0 && deleted ? 0 : 1;
 }
 
+int ask_at_once(const wchar_t* operation, int count) {
+    const orvane::asked_operation asked =
+        std::wstring(operation) == L"check" ? orvane::asked_operation::check : orvane::asked_operation::correct;
+    std::vector<orvane::pipe_answer> answers(static_cast<std::size_t>(count));
+    std::vector<std::thread> askers;
+    for (orvane::pipe_answer& answer : answers) askers.emplace_back([&answer, asked] { answer = orvane::ask_service(asked); });
+    for (std::thread& asker : askers) asker.join();
+    for (const orvane::pipe_answer& answer : answers)
+        std::printf("%c\t%s\n", static_cast<char>(answer.kind), answer.text.c_str());
+    return 0;
+}
+
+int send_raw(const wchar_t* text) {
+    HANDLE pipe = CreateFileW(orvane::service_pipe_path, GENERIC_READ | FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return 1;
+    const std::string bytes = utf8(text);
+    DWORD done = 0;
+    WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    char answer[700];
+    // The service disconnects a refused client without an answer.
+    if (ReadFile(pipe, answer, sizeof answer, &done, nullptr)) std::fwrite(answer, 1, done, stdout);
+    CloseHandle(pipe);
+    return 0;
+}
+
 int usage() {
     std::fputs("usage: service_probe config|state|wait|start|stop|interrogate|pid|gone|end|cleanup|install ...\n"
                "       service_probe remove\n",
@@ -190,6 +223,8 @@ int usage() {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && std::wstring(argv[1]) == L"remove") return remove_program_service();
     if (argc < 3) return usage();
+    if (std::wstring(argv[1]) == L"ask" && argc == 4) return ask_at_once(argv[2], _wtoi(argv[3]));
+    if (std::wstring(argv[1]) == L"send") return send_raw(argv[2]);
     const std::wstring command = argv[1];
     const wchar_t* name = argv[2];
     if (command == L"config") return print_config(name);
