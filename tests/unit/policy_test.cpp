@@ -26,13 +26,6 @@ found_policy_value strings(const char* name, std::vector<std::string> texts) {
     return {.name = name, .type = found_type::multi_string, .number = 0, .texts = std::move(texts)};
 }
 
-struct list_entries final : server_list_view {
-    std::vector<std::string> entries;
-    void clear() override {}
-    void insert(int, const std::string& entry) override { entries.push_back(entry); }
-    void select(int) override {}
-};
-
 std::string file_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -70,12 +63,10 @@ TEST(policy, WrongTypesAndValuesOutOfRangeAreIgnoredWholeAndTheRestOverridesTheS
     EXPECT_EQ(refused.ignored[4], "Policy Server ignored: it is 2, outside 0 to 1");
 
     // The periods that have a stored form, at the ends of each unit.
-    for (auto [minutes, count, unit] :
-         {std::tuple{1u, 1, int{unit_minutes}}, {99u, 99, unit_minutes}, {120u, 2, unit_hours}, {5940u, 99, unit_hours},
-          {1440u * 7, 7, unit_days}, {longest_autosync_minutes, 99, unit_days}}) {
+    for (auto [minutes, count, unit] : {std::tuple{99u, 99, int{unit_minutes}}, {120u, 2, unit_hours},
+                                        {longest_autosync_minutes, 99, unit_days}}) {
         std::int32_t c = 0, u = -1;
-        EXPECT_TRUE(autosync_period_of(minutes, c, u)) << minutes;
-        EXPECT_EQ(std::pair(c, u), std::pair(count, unit)) << minutes;
+        EXPECT_TRUE(autosync_period_of(minutes, c, u) && c == count && u == unit) << minutes;
     }
 
     apply_machine_policy(state, {strings("Servers", {"127.0.0.1", "[::1]"}), dword("Protocol", protocol_sntp),
@@ -90,9 +81,7 @@ TEST(policy, WrongTypesAndValuesOutOfRangeAreIgnoredWholeAndTheRestOverridesTheS
               std::tuple(std::uint8_t{1}, 30, int{unit_minutes}));
     EXPECT_EQ(state.settings.average, 1);
     // The administrator's servers take the place of the list file's.
-    list_entries shown;
-    EXPECT_EQ(read_server_list(state, &shown, 0), list_ok);
-    EXPECT_EQ(shown.entries, (std::vector<std::string>{"127.0.0.1", "[::1]"}));
+    EXPECT_EQ(count_server_list(state), 2);
     EXPECT_EQ(read_server_list(state, nullptr, 2), list_ok);
     EXPECT_EQ(state.engine.server_name, "[::1]");
     EXPECT_EQ(read_server_list(state, nullptr, 3), list_too_short);
@@ -105,11 +94,9 @@ TEST(policy, WrongTypesAndValuesOutOfRangeAreIgnoredWholeAndTheRestOverridesTheS
     ASSERT_EQ(bytes.size(), settings_file_size);
     settings_record saved{};
     std::memcpy(&saved, bytes.data() + sizeof settings_magic, sizeof saved);
-    EXPECT_EQ(saved.saved_server_source, source_manual_a);
-    EXPECT_EQ(saved.saved_protocol, protocol_auto);
-    EXPECT_EQ(std::tuple(saved.autosync_count, saved.autosync_unit), std::tuple(4, int{unit_hours}));
-    EXPECT_EQ(saved.average, 0);
-    EXPECT_EQ(saved.sync_timeout_s, 42);
+    EXPECT_EQ(std::tuple(saved.saved_server_source, saved.saved_protocol, saved.autosync_count, saved.autosync_unit,
+                         saved.average, saved.sync_timeout_s),
+              std::tuple(int{source_manual_a}, int{protocol_auto}, 4, int{unit_hours}, std::uint8_t{0}, 42));
     // The settings in force stay the policy's.
     EXPECT_EQ(state.engine.protocol, protocol_sntp);
 
@@ -126,8 +113,7 @@ TEST(policy, WrongTypesAndValuesOutOfRangeAreIgnoredWholeAndTheRestOverridesTheS
 TEST(policy, TheAdministrativeTemplatesNameExactlyThePolicyTable) {
     const std::string admx = file_text(CHRONOBEL_SOURCE_DIR "/installer/policies/Chronobel.admx");
     const std::string adml = file_text(CHRONOBEL_SOURCE_DIR "/installer/policies/en-US/Chronobel.adml");
-    ASSERT_FALSE(admx.empty());
-    ASSERT_FALSE(adml.empty());
+    ASSERT_FALSE(admx.empty() || adml.empty());
 
     // The element that carries a valueName tells the registry type it writes.
     const std::map<std::string, policy_type> element_types = {{"multiText", policy_type::multi_string},
