@@ -11,6 +11,7 @@
 #include "engine/quick_sync.h"
 #include "app/foreground_service.h"
 #include "app/startup.h"
+#include "platform/policy.h"
 #include "platform/privilege.h"
 #include "sys/files.h"
 
@@ -79,6 +80,7 @@ int run_switches(chronobel_state& state, int argc, char** argv) {
     time_privilege_held = enable_privilege(L"SeSystemtimePrivilege", true) == privilege_enabled ? 1 : 0;
     init_identity(state, L"chronobel");
     load_data_files(state);
+    apply_machine_policy(state);
 
     for (int i = 1; i < argc; ++i) {
         switch (switch_letter(widen(argv[i]))) {

@@ -9,6 +9,7 @@
 #include "app/startup.h"
 #include "core/state.h"
 #include "engine/quick_sync.h"
+#include "platform/policy.h"
 #include "platform/privilege.h"
 #include "platform/service_control.h"
 #include "engine/log.h"
@@ -58,6 +59,7 @@ void run_as_service(chronobel_state& state) {
         report_event(event_message::service_folder_refused, {state.service_refusal});
     } else {
         load_data_files(state);
+        apply_machine_policy(state);
         if (!notice.empty()) {
             write_log_line(state, notice, "");
             report_event(event_message::service_notice, {notice});
@@ -170,6 +172,7 @@ int init_program(HINSTANCE instance, const wchar_t* command_line) {
     init_instance(state, instance);
     const bool first_start = !file_exists(state.data_dir() + L"dSync.dat");
     load_data_files(state);
+    apply_machine_policy(state);
     // A start at log-on that the installer registered is the user's choice:
     // the first start keeps it instead of deleting it at the first save.
     if (first_start) adopt_start_registration(state);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include "core/paths.h"
+#include "core/policy.h"
 #include "sys/files.h"
 
 namespace orvane {
@@ -97,11 +98,21 @@ void make_settings_safe(chronobel_state& state) {
     if (after == 0 || before == 0 || before < after) set_default_date_range(e);
 }
 
+void put_policy_on_top(chronobel_state& state) {
+    refresh_record_from_engine(state);
+    state.user_settings = state.settings;
+    apply_policy(state.policy, state.settings, state.engine);
+}
+
 bool save_settings(chronobel_state& state, const std::wstring& directory) {
     refresh_record_from_engine(state);
+    // What a policy overrides is not the user's choice: their own value is kept.
+    settings_record record = state.settings;
+    keep_user_choices(state.policy, state.user_settings, record);
+    state.user_settings = record;
     unsigned char bytes[settings_file_size];
     std::memcpy(bytes, settings_magic, sizeof settings_magic);
-    std::memcpy(bytes + sizeof settings_magic, &state.settings, sizeof state.settings);
+    std::memcpy(bytes + sizeof settings_magic, &record, sizeof record);
     // Whole or not at all: a save cut short leaves the old settings whole.
     return write_file_replacing(join_path(directory, settings_file_name), bytes, sizeof bytes);
 }

@@ -17,6 +17,9 @@ void settings_from_bytes(chronobel_state& state, const unsigned char* bytes, std
 // go to "dSync.new" there, then replace the old file in one step. False when
 // the save failed; the old file is then as it was.
 bool save_settings(chronobel_state& state, const std::wstring& directory);
+// Notes the settings as they are now as the user's own, then puts the
+// policy in force on top of them.
+void put_policy_on_top(chronobel_state& state);
 // Brings every value of an accepted record into the range the program
 // works with, so a damaged file can never lead it astray; a damaged date
 // range becomes the default range.

@@ -7,6 +7,7 @@
 #include <vector>
 #include "core/auto_backoff.h"
 #include "core/main_view.h"
+#include "core/policy.h"
 #include "core/resync.h"
 #include "core/service_request.h"
 #include "core/program_threads.h"
@@ -109,6 +110,12 @@ public:
     std::string service_refusal;
     // The service is asked to read its settings again (the reload control).
     std::atomic<std::uint8_t> reload_requested{0};
+    // The machine policy in force, and the user's own settings beneath it
+    // (what the settings file keeps for the fields a policy governs). Read
+    // and set on the thread that loads the settings: the window's, or the
+    // service's worker.
+    machine_policy policy;
+    settings_record user_settings{};
     // The threads that use this state; joined before the program ends.
     program_thread_set threads;
     // Hears of new addresses while the worker runs (it asks for a resync).

@@ -1,5 +1,7 @@
 #include "data/server_list.h"
 #include <cstdint>
+#include <string>
+#include <vector>
 #include "core/paths.h"
 #include "data/builtin_file.h"
 #include "data/server_list_parser.h"
@@ -20,6 +22,19 @@ struct entry_counter final : server_list_view {
     }
     void select(int) override {}
 };
+
+// The administrator's list takes the place of the file, entry for entry.
+int read_policy_servers(chronobel_state& state, const std::vector<std::string>& servers, server_list_view* view,
+                        unsigned n) {
+    if (n == 0) {
+        if (view)
+            for (std::size_t i = 0; i < servers.size(); ++i) view->insert(static_cast<int>(i), servers[i]);
+        return servers.empty() ? list_too_short : list_ok;
+    }
+    if (n > servers.size()) return list_too_short;
+    state.engine.server_name = servers[n - 1];
+    return list_ok;
+}
 
 }  // namespace
 
@@ -42,6 +57,7 @@ int write_default_server_list(chronobel_state& state) {
 }
 
 int read_server_list(chronobel_state& state, server_list_view* view, unsigned n) {
+    if (state.policy.servers) return read_policy_servers(state, *state.policy.servers, view, n);
     sys_file file = open_for_reading(locate_data_file(state, server_list_file_name), sharing::read);
     if (!file.is_open()) return list_unreadable;
     server_list_parser parser;

@@ -110,6 +110,12 @@ Section "Chronobel" sec_program
   ; Keeps the settings and the log in each user's application-data folder,
   ; which, unlike Program Files, users may write.
   File "DefSet.txt"
+  ; The Group Policy templates, for administrators to copy into their policy store.
+  SetOutPath "$INSTDIR\policies"
+  File "${STAGE}/policies/Chronobel.admx"
+  SetOutPath "$INSTDIR\policies\en-US"
+  File "${STAGE}/policies/en-US/Chronobel.adml"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   SetShellVarContext all
@@ -224,6 +230,10 @@ Section "un.Chronobel" sec_un_program
   Delete "$INSTDIR\ReadMe.htm"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\DefSet.txt"
+  Delete "$INSTDIR\policies\en-US\Chronobel.adml"
+  Delete "$INSTDIR\policies\Chronobel.admx"
+  RMDir "$INSTDIR\policies\en-US"
+  RMDir "$INSTDIR\policies"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ; The program's /z removes it too; this is for a program file already gone.

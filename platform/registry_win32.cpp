@@ -33,6 +33,19 @@ int read_registry_string(HKEY hive, const std::wstring& key, const std::wstring&
     return registry_done;
 }
 
+int read_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD& type,
+                        std::vector<BYTE>& data, DWORD limit) {
+    data.clear();
+    owned_key opened;
+    if (LONG error = RegOpenKeyExW(hive, key.c_str(), 0, KEY_QUERY_VALUE, opened.out()); error != ERROR_SUCCESS)
+        return result_of(error);
+    data.resize(limit);
+    DWORD size = limit;
+    const LONG error = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, data.data(), &size);
+    data.resize(error == ERROR_SUCCESS ? size : 0);
+    return result_of(error);
+}
+
 namespace {
 
 int write_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD type, const void* data,

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -17,6 +18,10 @@ enum registry_result : int {
 // Reads the REG_SZ value `name` of `key` under `hive` into `text`, without its
 // terminating zero. The key is opened for reading only and never created.
 int read_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, std::wstring& text);
+// Reads the value `name` of `key` under `hive` as it is stored: its type
+// and its bytes. A value over `limit` bytes is not read (registry_failed).
+int read_registry_value(HKEY hive, const std::wstring& key, const std::wstring& name, DWORD& type,
+                        std::vector<BYTE>& data, DWORD limit);
 // Stores `text` as the value `name` of `key` (created when missing), a
 // REG_SZ or (`type`) a REG_EXPAND_SZ.
 int write_registry_string(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& text,

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release of the Windows program into dist/:
 #   Chronobel-VERSION-setup.exe     the installer (NSIS)
-#   Chronobel-VERSION-portable.zip  Chronobel.exe, ReadMe.htm, LICENSE.txt
+#   Chronobel-VERSION-portable.zip  Chronobel.exe, ReadMe.htm, LICENSE.txt and policies/
 #   Chronobel-VERSION.msi           the Windows Installer package (wixl)
+# policies/ holds the Group Policy templates (Chronobel.admx, en-US/Chronobel.adml),
+# which the installers put into the program's folder too.
 # VERSION is the project's version (the top CMakeLists.txt). The program is
 # stripped; it writes its data files itself on first start, so none ship.
 #   bash tools/release.sh
@@ -50,6 +52,9 @@ i686-w64-mingw32-strip -o "$stage/Chronobel.exe" "$build/Chronobel.exe"
 cp "$readme" "$stage/ReadMe.htm"
 # Windows line ends, so that any editor shows the licence as it is.
 sed 's/\r*$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
+mkdir -p "$stage/policies/en-US"
+cp "$root/installer/policies/Chronobel.admx" "$stage/policies/"
+cp "$root/installer/policies/en-US/Chronobel.adml" "$stage/policies/en-US/"
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -57,12 +62,14 @@ setup=$out/Chronobel-$version-setup.exe
 zip=$out/Chronobel-$version-portable.zip
 msi=$out/Chronobel-$msi_version.msi
 rm -f "$setup" "$zip" "$msi"
-(cd "$stage" && cmake -E tar cf "$zip" --format=zip Chronobel.exe ReadMe.htm LICENSE.txt)
+(cd "$stage" && cmake -E tar cf "$zip" --format=zip Chronobel.exe ReadMe.htm LICENSE.txt \
+  policies/Chronobel.admx policies/en-US/Chronobel.adml)
 makensis -V2 -DSTAGE="$stage" -DVERSION_NSH="$build/generated/version.nsh" -DOUTFILE="$setup" \
   "$root/installer/chronobel.nsi" >"$stage/makensis.log" 2>&1 || { cat "$stage/makensis.log" >&2; fail "makensis failed"; }
 
 # wixl finds the package's files beside its source only.
-cp "$root/installer/chronobel.wxs" "$root/installer/DefSet.txt" "$root/resources/chronobel.ico" "$stage/"
+cp "$root/installer/chronobel.wxs" "$root/installer/DefSet.txt" "$root/resources/chronobel.ico" \
+  "$stage/policies/Chronobel.admx" "$stage/policies/en-US/Chronobel.adml" "$stage/"
 (cd "$stage" && wixl -a x86 -D Version="$msi_version" -o "$msi" chronobel.wxs) >"$stage/wixl.log" 2>&1 ||
   { cat "$stage/wixl.log" >&2; fail "wixl failed"; }
 # What wixl cannot write: the condition of the start at log-on, the

@@ -1,6 +1,10 @@
 #include "ui/options_pages.h"
 #include <algorithm>
+#include <iterator>
+#include <span>
 #include "core/paths.h"
+#include "core/policy.h"
+#include "core/settings_file.h"
 #include "data/server_list.h"
 #include "data/ui_strings.h"
 #include "engine/sync_result.h"
@@ -161,12 +165,111 @@ void reset_to_defaults(options_session& session, option_page_view& page) {
     chronobel_state& state = session.state;
     const bool server_was_on = state.settings.time_server_enabled != 0;
     apply_default_settings(state);
+    // The defaults become the user's own settings; the policy stays on top.
+    put_policy_on_top(state);
     reset_ui_strings(state);
     // The defaults switch the built-in server off: it stops now, as the
     // "Server" box stops it, instead of answering until its next pass.
     if (server_was_on && !state.settings.time_server_enabled) session.host.stop_servers();
     load_options_page(session, page);
 }
+
+// The controls a policy value governs; the administrator's choice shows
+// in them and cannot be changed there.
+constexpr int servers_policy_controls[] = {IDC_USE_LIST,     IDC_MANUAL_A_RADIO, IDC_MANUAL_B_RADIO,
+                                           IDC_SERVER_SELECT, IDC_EDIT_LIST,     IDC_REFRESH_LIST,
+                                           IDC_MANUAL_A,     IDC_MANUAL_B};
+constexpr int protocol_policy_controls[] = {IDC_PROTOCOL};
+constexpr int autosync_policy_controls[] = {IDC_AUTOSYNC_ENABLED, IDC_AUTOSYNC_COUNT, IDC_AUTOSYNC_UPDOWN,
+                                            IDC_AUTOSYNC_UNIT, IDC_AUTOSYNC_RESET};
+constexpr int server_policy_controls[] = {IDC_TIME_SERVER};
+constexpr int average_policy_controls[] = {IDC_AVERAGE};
+
+struct policy_controls {
+    policy_id policy;
+    std::span<const int> ids;
+};
+constexpr policy_controls governed_controls[] = {
+    {policy_id::servers, servers_policy_controls},   {policy_id::protocol, protocol_policy_controls},
+    {policy_id::autosync_minutes, autosync_policy_controls}, {policy_id::server, server_policy_controls},
+    {policy_id::average, average_policy_controls},
+};
+
+// Under LockSettings these stay usable: they only show something.
+constexpr int showing_controls[] = {IDC_OPTIONS_HELP, IDC_VIEW_LOG, IDC_SCAN};
+
+bool only_shows(int id) {
+    return std::find(std::begin(showing_controls), std::end(showing_controls), id) != std::end(showing_controls);
+}
+
+bool changes_something(const option_control& control) {
+    return control.kind != control_kind::label && control.kind != control_kind::group && !only_shows(control.id);
+}
+
+void lock_control(option_page_view& page, int id) {
+    if (!page.has(id)) return;
+    page.enable(id, false);
+    page.set_tooltip(id, set_by_administrator_text);
+}
+
+// After the enable rules: what the policy governs is disabled and says why.
+void lock_governed_controls(const machine_policy& policy, option_page_view& page) {
+    for (const policy_controls& governed : governed_controls)
+        if (policy.governs(governed.policy))
+            for (int id : governed.ids) lock_control(page, id);
+    if (!policy.lock_settings) return;
+    for (int i = 0; i < option_page_count; ++i)
+        for (const option_control& control : option_page_controls(static_cast<option_page>(i)))
+            if (changes_something(control)) lock_control(page, control.id);
+    for (const number_box& box : option_number_boxes) lock_control(page, box.updown);
+}
+
+// A click of the page's buttons and check boxes.
+bool page_command(options_session& session, option_page_view& page, int id) {
+    chronobel_state& state = session.state;
+    switch (id) {
+        case IDC_USE_LIST:
+        case IDC_MANUAL_A_RADIO:
+        case IDC_MANUAL_B_RADIO:
+            apply_servers_page(session, page);
+            update_options_page(session, page);
+            return true;
+        case IDC_EDIT_LIST: session.host.open_file(locate_data_file(state, server_list_file_name)); return true;
+        case IDC_REFRESH_LIST: {
+            server_select_list list(page);
+            refresh_server_list(state, &list);
+            return true;
+        }
+        case IDC_SCAN: session.host.open_scan_window(); return true;
+        case IDC_AUTOSYNC_ENABLED:
+        case IDC_AUTOSYNC_RESET: restart_auto_period(session, page, state.autosync_start_tick); return true;
+        case IDC_AUTOCHECK_ENABLED:
+        case IDC_AUTOCHECK_RESET: restart_auto_period(session, page, state.autocheck_start_tick); return true;
+        case IDC_DATE_RANGE_ENABLED:
+            apply_system_page(session, page);
+            update_options_page(session, page);
+            return true;
+        case IDC_DATE_RANGE_RESET:
+            reset_date_range(state);
+            show_date_ranges(session, page);
+            return true;
+        case IDC_SERVICE_INSTALL:
+        case IDC_SERVICE_RUN: service_command(session, page, id); return true;
+        case IDC_NO_LOG:
+        case IDC_TRAY:
+        case IDC_TIME_SERVER:
+            apply_misc_page(session, page);
+            update_options_page(session, page);
+            return true;
+        case IDC_VIEW_LOG: session.host.open_file(locate_data_file(state, L"dLog.txt")); return true;
+        case IDC_RESET_DEFAULTS: reset_to_defaults(session, page); return true;
+        case IDC_OPTIONS_HELP: session.host.open_readme(); return true;
+        default: return false;
+    }
+}
+
+// The settings a policy decides stay as it says, whatever a page held.
+void keep_policy(chronobel_state& state) { apply_policy(state.policy, state.settings, state.engine); }
 
 }  // namespace
 
@@ -271,6 +374,7 @@ void update_options_page(options_session& session, option_page_view& page) {
         enable_if_present(page, id, session.state.engine.date_range_enabled);
     for (int id = IDC_LOG_SYNCS; id <= IDC_LOG_OLD_TIME; ++id) enable_if_present(page, id, !s.log_disabled);
     if (page.has(IDC_SERVICE_INSTALL)) update_service_buttons(session, page);
+    lock_governed_controls(session.state.policy, page);
 }
 
 void apply_servers_page(options_session& session, option_page_view& page) {
@@ -359,57 +463,25 @@ void apply_misc_page(options_session& session, option_page_view& page) {
 }
 
 void apply_options_page(options_session& session, option_page_view& page, option_page which) {
+    chronobel_state& state = session.state;
+    if (state.policy.lock_settings) return;
     switch (which) {
         case option_page::servers: apply_servers_page(session, page); break;
         case option_page::automatic: apply_auto_page(session, page); break;
         case option_page::system: apply_system_page(session, page); break;
         case option_page::misc: apply_misc_page(session, page); break;
     }
+    keep_policy(state);
 }
 
 bool options_page_command(options_session& session, option_page_view& page, std::uintptr_t command) {
-    chronobel_state& state = session.state;
     const int id = command <= 0xFFFF ? static_cast<int>(command) : -1;
     if (id < 0 || !page.has(id)) return false;
-    switch (id) {
-        case IDC_USE_LIST:
-        case IDC_MANUAL_A_RADIO:
-        case IDC_MANUAL_B_RADIO:
-            apply_servers_page(session, page);
-            update_options_page(session, page);
-            return true;
-        case IDC_EDIT_LIST: session.host.open_file(locate_data_file(state, server_list_file_name)); return true;
-        case IDC_REFRESH_LIST: {
-            server_select_list list(page);
-            refresh_server_list(state, &list);
-            return true;
-        }
-        case IDC_SCAN: session.host.open_scan_window(); return true;
-        case IDC_AUTOSYNC_ENABLED:
-        case IDC_AUTOSYNC_RESET: restart_auto_period(session, page, state.autosync_start_tick); return true;
-        case IDC_AUTOCHECK_ENABLED:
-        case IDC_AUTOCHECK_RESET: restart_auto_period(session, page, state.autocheck_start_tick); return true;
-        case IDC_DATE_RANGE_ENABLED:
-            apply_system_page(session, page);
-            update_options_page(session, page);
-            return true;
-        case IDC_DATE_RANGE_RESET:
-            reset_date_range(state);
-            show_date_ranges(session, page);
-            return true;
-        case IDC_SERVICE_INSTALL:
-        case IDC_SERVICE_RUN: service_command(session, page, id); return true;
-        case IDC_NO_LOG:
-        case IDC_TRAY:
-        case IDC_TIME_SERVER:
-            apply_misc_page(session, page);
-            update_options_page(session, page);
-            return true;
-        case IDC_VIEW_LOG: session.host.open_file(locate_data_file(state, L"dLog.txt")); return true;
-        case IDC_RESET_DEFAULTS: reset_to_defaults(session, page); return true;
-        case IDC_OPTIONS_HELP: session.host.open_readme(); return true;
-        default: return false;
-    }
+    chronobel_state& state = session.state;
+    if (state.policy.lock_settings && !only_shows(id)) return true;
+    const bool handled = page_command(session, page, id);
+    keep_policy(state);
+    return handled;
 }
 
 void service_timer_elapsed(options_session& session, option_page_view& page) {

@@ -105,6 +105,10 @@ void fill(HWND dialog, const chronobel_state& state) {
 
     set_checked(dialog, IDC_LOCK_ZONE, state.settings.time_zone_locked != 0);
     add_tooltip(IDC_LOCK_ZONE, state.ui_text(text_id::keep_time_zone), state, dialog);
+    if (state.policy.governs(policy_id::lock_time_zone) || state.policy.lock_settings) {
+        enable_control(dialog, IDC_LOCK_ZONE, false);
+        add_tooltip(IDC_LOCK_ZONE, set_by_administrator_text, state, dialog);
+    }
 }
 
 // Only OK ends the dialog: Escape's command (IDCANCEL) is not handled.

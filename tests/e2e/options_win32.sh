@@ -168,4 +168,23 @@ e2e_note "countdown before the Reset: '$before', after: '$after'"
 e2e_probe_run close || e2e_fail "could not post WM_CLOSE"
 e2e_wait_for_exit 120
 [ "$e2e_exit_code" -eq 0 ] || e2e_fail "the program ended with code $e2e_exit_code"
-e2e_note "the options sheet did what was asked"
+
+# The administrator's LockSettings: every control of the four pages that
+# changes something is disabled; Help, View Log and Scan only show something.
+policy_key='HKLM\SOFTWARE\Policies\Orvane\Chronobel'
+drop_policy() { wine reg delete "$policy_key" /f >/dev/null 2>&1 || true; }
+trap 'drop_policy; e2e_cleanup' EXIT
+wine reg add "$policy_key" /v LockSettings /t REG_DWORD /d 1 /f >/dev/null || e2e_fail "the policy could not be set"
+e2e_start_program
+e2e_await_window shown 900 >/dev/null || e2e_fail "no main window under LockSettings"
+out=$(drive "command 101" "wait-sheet 60" "page 0" "controls" "page 1" "controls" "page 2" "controls" "page 3" \
+  "controls")
+shot options_locked
+drive "cancel" "wait-no-sheet 60" > /dev/null
+[ "$(grep -c . <<<"$out")" -ge 40 ] || e2e_fail "too few controls listed: $out"
+usable=$(awk -F'\t' '$2 == 1 { print $1 }' <<<"$out" | sort -n | tr '\n' ' ')
+[ "$usable" = "6 1012 1028 " ] || e2e_fail "under LockSettings these stay usable: $usable"
+e2e_probe_run close || e2e_fail "could not post WM_CLOSE"
+e2e_wait_for_exit 120
+drop_policy
+e2e_note "the options sheet did what was asked, and LockSettings disabled its controls"

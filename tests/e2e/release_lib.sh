@@ -123,6 +123,18 @@ release_expect_files() {
   [ "$found" = "$(printf '%s\n' "$@" | sort | tr '\n' ' ')" ] || e2e_fail "$dir holds: $found; expected: $*"
 }
 
+# release_expect_policies DIR: DIR/policies holds the Group Policy templates
+# of the source tree, and nothing else.
+release_expect_policies() {
+  local templates
+  templates=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../installer/policies" && pwd)
+  release_expect_files "$1/policies" Chronobel.admx en-US
+  release_expect_files "$1/policies/en-US" Chronobel.adml
+  cmp -s "$1/policies/Chronobel.admx" "$templates/Chronobel.admx" &&
+    cmp -s "$1/policies/en-US/Chronobel.adml" "$templates/en-US/Chronobel.adml" ||
+    e2e_fail "the templates in $1/policies are not the source tree's"
+}
+
 # release_expect_version EXE: the version resource reads the project's version.
 release_expect_version() {
   local info

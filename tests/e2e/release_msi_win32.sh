@@ -55,7 +55,8 @@ mkdir -p "$unzipped"
 
 # The package with the service (start at log-on by default).
 msiexec_ok /i "$(winepath -w "$release_msi")" /qn SERVICE=1
-release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt
+release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt policies
+release_expect_policies "$install_dir"
 cmp -s "$install_dir/Chronobel.exe" "$unzipped/Chronobel.exe" || e2e_fail "the installed program is not the zip's"
 release_expect_version "$install_dir/Chronobel.exe"
 [ "$(shortcut_count)" = 1 ] || e2e_fail "no Start-menu shortcut"
@@ -74,7 +75,7 @@ bash "$(dirname "$0")/../../tools/release.sh" --build "$build" --out "$newer_dis
 newer_msi=$newer_dist/Chronobel-$newer_version.msi
 [ "$(product_code "$newer_msi")" != "$(product_code "$release_msi")" ] || e2e_fail "both packages have one product code"
 msiexec_ok /i "$(winepath -w "$newer_msi")" /qn
-release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt
+release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt policies
 cmp -s "$install_dir/ReadMe.htm" "$e2e_work/newer.htm" || e2e_fail "the upgrade left the older files"
 expect_entry "$newer_msi" "$newer_version"
 ! release_reg "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(product_code "$release_msi")" DisplayName \

@@ -17,7 +17,8 @@ release_prepare "$build" win32 win32
 unzipped=$e2e_work/zip
 mkdir -p "$unzipped"
 (cd "$unzipped" && cmake -E tar xf "$release_zip")
-release_expect_files "$unzipped" Chronobel.exe ReadMe.htm LICENSE.txt
+release_expect_files "$unzipped" Chronobel.exe ReadMe.htm LICENSE.txt policies
+release_expect_policies "$unzipped"
 i686-w64-mingw32-nm "$unzipped/Chronobel.exe" 2>&1 | grep -q "no symbols" || e2e_fail "the program in the zip is not stripped"
 for part in Microsoft.Windows.Common-Controls '"asInvoker"' '>true</dpiAware>'; do
   grep -qF "$part" "$unzipped/Chronobel.exe" || e2e_fail "the program's manifest lacks $part"
@@ -30,7 +31,8 @@ install_dir="$release_drive/Program Files/Chronobel"
 # The program and the service keep their server lists with their other data,
 # never beside the program.
 release_install /AUTOSTART=1 /SERVICE=1
-release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe
+release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe policies
+release_expect_policies "$install_dir"
 cmp -s "$install_dir/Chronobel.exe" "$unzipped/Chronobel.exe" || e2e_fail "the installed program is not the zip's"
 release_expect_version "$install_dir/Chronobel.exe"
 

@@ -21,7 +21,7 @@ release_uninstall "$install_dir"
 [ ! -e "$release_data/.." ] || e2e_fail "left behind: $(cd "$release_data/.." && find .)"
 
 release_install /AUTOSTART=0
-release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe
+release_expect_files "$install_dir" Chronobel.exe ReadMe.htm LICENSE.txt DefSet.txt uninstall.exe policies
 [ ! -e "$release_drive/Program Files/Chronobel" ] || e2e_fail "installed into the 64-bit Program Files"
 [ "$(release_reg /reg:64 "$wow64_uninstall_key" DisplayVersion)" = "$release_version" ] ||
   e2e_fail "no uninstall entry in the 32-bit view"

@@ -62,7 +62,9 @@ service_cleanup() {
     rm -f "$service_folder/dSync.dat" "$service_folder/ServFile.txt" "$service_folder/dLog.txt"
   fi
 }
-trap 'service_cleanup; e2e_cleanup' EXIT
+policy_key='HKLM\SOFTWARE\Policies\Orvane\Chronobel'
+drop_policy() { wine reg delete "$policy_key" /f >/dev/null 2>&1 || true; }
+trap 'drop_policy; service_cleanup; e2e_cleanup' EXIT
 # A service left behind by an earlier run that failed hard.
 sp cleanup Chronobel
 
@@ -224,11 +226,28 @@ grep -q "Settings read again by the service" "$service_folder/dLog.txt" || e2e_f
 ! grep -q "127.0.0.5" "$service_folder/dLog.txt" || e2e_fail "the service used the planted list"
 e2e_note "reloaded without a restart"
 
+# A Servers policy, read again on the reload control, takes the place of the
+# service's list, which now names only a host that cannot be found.
+printf '#nowhere\r\nnowhere.invalid\r\n' >"$service_folder/ServFile.txt"
+wine reg add "$policy_key" /v Servers /t REG_MULTI_SZ /d 127.0.0.1 /f >/dev/null || e2e_fail "the policy could not be set"
+used=$(grep -c "Server used was 127.0.0.1" "$service_folder/dLog.txt")
+[ "$(sp reload Chronobel)" = 4 ] || e2e_fail "the reload control was not answered with the running state"
+tries=0
+until [ "$(grep -c "Server used was 127.0.0.1" "$service_folder/dLog.txt")" -gt "$used" ]; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 120 ] || e2e_fail "no correction from the policy's server: $(cat "$service_folder/dLog.txt")"
+  sleep 0.25
+done
+! grep -q "nowhere" "$service_folder/dLog.txt" || e2e_fail "the service used its own list"
+drop_policy
+e2e_note "the service took its server from the Servers policy"
+
 # Correction for standard users. Four requests at once on the service's
 # pipe: one is taken and answered with the operation's status text, the
 # others are answered busy (one request every 5 s). A malformed request gets
 # no answer, only a line in the service's log.
 corrections() { grep -c "Server used was 127.0.0.1" "$service_folder/dLog.txt" || true; }
+sleep 1  # the operation whose line was awaited has ended: a request now is not busy
 before=$(corrections)
 answers=$(wine "$probe" ask correct 4 2>&1 | tr -d "\r")
 e2e_note "four requests at once:"$'\n'"$answers"

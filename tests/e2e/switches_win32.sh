@@ -36,6 +36,23 @@ for _ in $(seq 100); do [ -f "$e2e_work/ready" ] && break; sleep 0.1; done
 expect_exit 0 "/q"
 expect_exit 0 "/s /Q"
 
+# A Servers policy takes the place of the user's list, which names only a
+# host that cannot be found; a Protocol of the wrong type is ignored and logged.
+policy_key='HKLM\SOFTWARE\Policies\Orvane\Chronobel'
+drop_policy() { wine reg delete "$policy_key" /f >/dev/null 2>&1 || true; }
+trap 'drop_policy; e2e_cleanup' EXIT
+printf '#nowhere\r\nnowhere.invalid\r\n' >"$e2e_work/ServFile.txt"
+rm -f "$e2e_work/dLog.txt"
+wine reg add "$policy_key" /v Servers /t REG_MULTI_SZ /d 127.0.0.1 /f >/dev/null &&
+  wine reg add "$policy_key" /v Protocol /t REG_SZ /d 1 /f >/dev/null || e2e_fail "the policy could not be set"
+expect_exit 0 "/q"
+grep -q "Server used was 127.0.0.1" "$e2e_work/dLog.txt" || e2e_fail "the policy's server was not used: $(cat "$e2e_work/dLog.txt")"
+! grep -q "nowhere" "$e2e_work/dLog.txt" || e2e_fail "the user's list was used"
+grep -q "Policy Protocol ignored" "$e2e_work/dLog.txt" || e2e_fail "the wrong Protocol is not in the log"
+drop_policy
+printf '#this machine\r\n127.0.0.1\r\n' >"$e2e_work/ServFile.txt"
+e2e_note "'/q' used the server of the Servers policy"
+
 e2e_start_program /s
 e2e_await_window wait 900 >/dev/null || e2e_fail "no window after /s"
 state=$(e2e_probe_run state | tr -d '\r')

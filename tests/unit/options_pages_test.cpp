@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 #include "core/paths.h"
+#include "core/settings_file.h"
 #include "data/server_list.h"
 #include "data/ui_strings.h"
 #include "engine/query.h"
@@ -333,4 +334,40 @@ TEST_F(options_fixture, PagesWrittenBackWhileQueriesStartGiveEachQueryTheWholeCh
     EXPECT_EQ(refused, queries);
     EXPECT_EQ(server.connections(), queries);
     EXPECT_EQ(state.engine.manual_a, "127.0.0.1");
+}
+
+TEST_F(options_fixture, ControlsAPolicyDecidesAreDisabledAndLockSettingsDisablesEveryChange) {
+    state.policy.protocol = protocol_time;
+    state.policy.average = true;
+    put_policy_on_top(state);
+    table_page servers = shown(option_page::servers);
+    EXPECT_EQ(servers.selections[IDC_PROTOCOL], protocol_time);
+    EXPECT_EQ(servers.tooltips[IDC_PROTOCOL], set_by_administrator_text);
+    auto disabled = [](const table_page& page, int id) { return page.enabled.count(id) && !page.enabled.at(id); };
+    EXPECT_TRUE(disabled(servers, IDC_PROTOCOL) && !disabled(servers, IDC_USE_LIST));
+    // A page written back cannot undo the policy.
+    servers.selections[IDC_PROTOCOL] = protocol_auto;
+    apply_options_page(session, servers, option_page::servers);
+    EXPECT_EQ(state.engine.protocol, protocol_time);
+
+    state.policy.lock_settings = true;
+    for (int p = 0; p < option_page_count; ++p) {
+        table_page page = shown(static_cast<option_page>(p));
+        for (const option_control& c : option_page_controls(static_cast<option_page>(p))) {
+            if (c.kind == control_kind::label || c.kind == control_kind::group) continue;
+            const bool shows_only = c.id == IDC_OPTIONS_HELP || c.id == IDC_VIEW_LOG || c.id == IDC_SCAN;
+            EXPECT_EQ(disabled(page, c.id), !shows_only) << c.id;
+            if (!shows_only) {
+                EXPECT_EQ(page.tooltips[c.id], set_by_administrator_text) << c.id;
+            }
+        }
+    }
+    // A click that reaches a disabled control changes nothing.
+    table_page misc = shown(option_page::misc);
+    host.log.clear();
+    misc.checks[IDC_TIME_SERVER] = true;
+    EXPECT_TRUE(options_page_command(session, misc, IDC_TIME_SERVER));
+    EXPECT_TRUE(options_page_command(session, misc, IDC_RESET_DEFAULTS));
+    EXPECT_TRUE(host.log.empty() && host.question.empty());
+    EXPECT_EQ(state.settings.time_server_enabled, 0);
 }

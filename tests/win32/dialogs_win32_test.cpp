@@ -272,11 +272,24 @@ TEST_F(DialogsOnWine, AZoneWithoutDaylightSavingShowsNoneAndHelpOpensTheManualOn
     test.zone.display_names[u"Chronobel Test Standard Time"] = u"(UTC-05:00) Test Town";
     state.settings.locked_time_zone = test.zone.zone;
     state.settings.time_zone_locked = 1;
+    state.policy.lock_time_zone = true;  // the administrator's
     shell_recorder shell(dir / L"opened.txt");
 
     shown_dialog dialog(show_time_zone_dialog, state);
     ASSERT_NE(dialog.window(), nullptr);
     EXPECT_EQ(dialog.text(IDC_ZONE_DISPLAY_NAME), "(UTC-05:00) Test Town");
+    // Disabled, its tooltip also over its place in the dialog, where the
+    // mouse input goes while it is disabled.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog.window(), IDC_LOCK_ZONE)));
+    EXPECT_EQ(dialog.tooltip(IDC_LOCK_ZONE), set_by_administrator_text);
+    char place_text[100] = {};
+    TOOLINFOA place{};
+    place.cbSize = sizeof place;
+    place.hwnd = dialog.window();
+    place.uId = IDC_LOCK_ZONE;
+    place.lpszText = place_text;
+    SendMessageA(tooltip_window_of(dialog.window()), TTM_GETTEXTA, sizeof place_text, reinterpret_cast<LPARAM>(&place));
+    EXPECT_STREQ(place_text, set_by_administrator_text);
     EXPECT_EQ(dialog.text(IDC_ZONE_PHASE), "Standard");
     EXPECT_EQ(dialog.text(IDC_ZONE_BIAS), "-300");
     EXPECT_EQ(dialog.text(IDC_STANDARD_NAME), "Chronobel Test Standard Time");

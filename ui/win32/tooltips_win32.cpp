@@ -72,6 +72,33 @@ HWND own_tooltip_window(HWND window, HINSTANCE instance) {
     return tips;
 }
 
+// Adds the tool, or gives a known one its new text (the tooltip window
+// keeps its own copy of the text).
+void set_tool_text(HWND tips, TOOLINFOA tool, std::string_view text) {
+    char current[1024] = {};  // the longest tooltip text a tool keeps
+    TOOLINFOA asked = tool;      // the question is answered in place
+    asked.lpszText = current;
+    const bool known = SendMessageA(tips, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&asked)) != 0;
+    std::string copy(text);
+    tool.lpszText = copy.data();
+    SendMessageA(tips, known ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// A disabled control gets no mouse input; its parent does. The same text
+// then shows from a tool over the control's place in its parent.
+TOOLINFOA place_tool_for(HWND control, HINSTANCE instance) {
+    HWND parent = GetParent(control);
+    TOOLINFOA tool{};
+    tool.cbSize = tool_info_size;
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
+    tool.hinst = instance;
+    GetWindowRect(control, &tool.rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&tool.rect), 2);
+    return tool;
+}
+
 }  // namespace
 
 HWND tooltip_window_of(HWND window) {
@@ -85,15 +112,8 @@ void add_tooltip(int control_id, std::string_view text, const chronobel_state& s
     const auto instance = static_cast<HINSTANCE>(state.h_instance);
     HWND tips = own_tooltip_window(dialog, instance);
     if (!tips) return;
-    TOOLINFOA tool = tool_for(control, instance);
-    char current[1024] = {};  // the longest tooltip text the control keeps
-    tool.lpszText = current;
-    const bool known = SendMessageA(tips, TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
-    // The tooltip window keeps its own copy of the text.
-    std::string copy(text);
-    tool = tool_for(control, instance);
-    tool.lpszText = copy.data();
-    SendMessageA(tips, known ? TTM_UPDATETIPTEXTA : TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    set_tool_text(tips, tool_for(control, instance), text);
+    if (!IsWindowEnabled(control)) set_tool_text(tips, place_tool_for(control, instance), text);
 }
 
 void add_tooltips(const chronobel_state& state, HWND dialog, const ui_text_pair* table) {

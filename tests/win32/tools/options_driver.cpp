@@ -16,6 +16,8 @@
 //   message TITLE SECONDS    prints that message box's default button
 //                            ("default\tID") and its text ("text\t...")
 //   show ID                  prints: id, enabled, checked, selection, text
+//   controls                 prints id and enabled of each control of the
+//                            current page that is neither text nor a group box
 //   ok | cancel              presses the sheet's OK or Cancel button
 //   wait-window CLASS "TITLE" SECONDS  waits for a top-level window ("" for any title)
 //   wait-gone CLASS SECONDS  waits until no window of that class is left
@@ -253,6 +255,15 @@ void run(const std::string& line) {
         std::printf("%d\t%d\t%d\t%d\t%s\n", id, IsWindowEnabled(c) ? 1 : 0,
                     static_cast<int>(send(c, BM_GETCHECK, 0, 0) == BST_CHECKED),
                     list ? static_cast<int>(send(c, CB_GETCURSEL, 0, 0)) : -1, text_of(c).c_str());
+    } else if (verb == "controls") {
+        for (HWND c = GetWindow(current_page(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t kind[64] = {};
+            GetClassNameW(c, kind, 64);
+            const bool group = std::wstring(kind) == L"Button" &&
+                               (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+            if (std::wstring(kind) == L"Static" || group) continue;
+            std::printf("%d\t%d\n", GetDlgCtrlID(c), IsWindowEnabled(c) ? 1 : 0);
+        }
     } else if (verb == "ok" || verb == "cancel") {
         PostMessageW(sheet(), PSM_PRESSBUTTON, verb == "ok" ? PSBTN_OK : PSBTN_CANCEL, 0);
     } else if (verb == "wait-window") {
