@@ -30,7 +30,8 @@
 //                                 keyboard focus ("none" when no control has it)
 //   window_probe traycalls S TEXT records the program's tray calls (hooked
 //                                 into it) until one line holds TEXT or S
-//                                 seconds pass: prints "hooked" once it
+//                                 seconds pass (and a second more, for the
+//                                 calls made with it): prints "hooked" once it
 //                                 records, then one line per call: operation,
 //                                 the icon's look ("in-sync", "stale",
 //                                 "failing", "-" without an icon), the
@@ -308,6 +309,8 @@ int record_tray_calls(HWND window, int seconds, const std::wstring& until) {
         found = std::string(view, strnlen(view, report_size)).find(wanted) != std::string::npos;
         if (!found) Sleep(200);
     }
+    // Calls made together with the one awaited (a balloon after its icon) are in too.
+    if (found) Sleep(1000);
     UnhookWindowsHookEx(hook);
     std::printf("%s", std::string(view, strnlen(view, report_size)).c_str());
     std::fflush(stdout);
