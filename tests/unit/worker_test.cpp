@@ -447,6 +447,10 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     EXPECT_EQ(count_in_log(failing), 1u);
     EXPECT_EQ(count_in_log(recovered), 1u);
     EXPECT_EQ(heard_events, (std::vector<health_event>{health_failing, health_recovered}));
+    // Each notice is posted to the view (the window shows it as a balloon).
+    const auto commands = view.commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), command_health_changed), 2);
+    EXPECT_EQ(state->health.pending.load(), health_failing | health_recovered);
     EXPECT_EQ(last_good_text(state->health, tick_count64()), "Last synced just now");
 }
 
