@@ -27,6 +27,9 @@ struct setting_entry {
     {#field, kind::number, lo, hi, [](chronobel_state& s) { return &s.engine.field; }, nullptr, nullptr, nullptr}
 #define FLAG(field) \
     {#field, kind::flag, 0, 1, nullptr, [](chronobel_state& s) { return &s.settings.field; }, nullptr, nullptr}
+// The settings beside dSync.dat (core/extra_settings.h).
+#define EXTRA_FLAG(field) \
+    {#field, kind::flag, 0, 1, nullptr, [](chronobel_state& s) { return &s.extras.field; }, nullptr, nullptr}
 #define ENGINE_FLAG(field) \
     {#field, kind::flag, 0, 1, nullptr, [](chronobel_state& s) { return &s.engine.field; }, nullptr, nullptr}
 #define ADDRESS(field) \
@@ -74,12 +77,14 @@ const setting_entry entries[] = {
     FLAG(log_old_time),
     FLAG(log_response),
     FLAG(log_correction),
+    EXTRA_FLAG(balloons),
 };
 
 #undef NUMBER
 #undef ENGINE_NUMBER
 #undef FLAG
 #undef ENGINE_FLAG
+#undef EXTRA_FLAG
 #undef ADDRESS
 #undef DATE
 

@@ -22,6 +22,9 @@ constexpr int command_exit_after_stop = 2031;
 // Command posted to the main window when a failed automatic operation
 // leaves a retry to arm.
 constexpr int command_arm_auto_retry = 2032;
+// Command posted to the main window when the tray icon's look changed or
+// notices wait to be shown (core/health.h).
+constexpr int command_health_changed = 2033;
 // The menu's "Exit": the orderly end of the program.
 constexpr int command_exit = 2;
 

@@ -1,6 +1,7 @@
 #include "core/settings_file.h"
 #include <algorithm>
 #include <cstring>
+#include "core/extra_settings.h"
 #include "core/paths.h"
 #include "core/policy.h"
 #include "sys/files.h"
@@ -114,10 +115,13 @@ bool save_settings(chronobel_state& state, const std::wstring& directory) {
     std::memcpy(bytes, settings_magic, sizeof settings_magic);
     std::memcpy(bytes + sizeof settings_magic, &record, sizeof record);
     // Whole or not at all: a save cut short leaves the old settings whole.
-    return write_file_replacing(join_path(directory, settings_file_name), bytes, sizeof bytes);
+    return write_file_replacing(join_path(directory, settings_file_name), bytes, sizeof bytes) &&
+           save_extra_settings(state.extras, directory);
 }
 
-void load_settings(chronobel_state& state) {
+namespace {
+
+void load_dsync_file(chronobel_state& state) {
     sys_file file = open_for_reading(join_path(state.data_dir(), settings_file_name), sharing::none);
     if (!file.is_open()) {
         use_defaults(state);
@@ -131,6 +135,13 @@ void load_settings(chronobel_state& state) {
         got += n;
     }
     settings_from_bytes(state, bytes, got);
+}
+
+}  // namespace
+
+void load_settings(chronobel_state& state) {
+    load_dsync_file(state);
+    state.extras = load_extra_settings(state.data_dir());
 }
 
 void settings_from_bytes(chronobel_state& state, const unsigned char* bytes, std::size_t size) {

@@ -9,7 +9,8 @@ constexpr char settings_magic[8] = {'S', 'Y', 'N', 'C', '2', '0', '0', '0'};
 constexpr std::size_t settings_file_size = sizeof settings_magic + settings_record_size;
 
 // Reads data_dir + "dSync.dat" into the settings and the engine, or applies
-// the defaults when the file is missing, short or of another layout.
+// the defaults when the file is missing, short or of another layout; then
+// the settings beside it (core/extra_settings.h).
 void load_settings(chronobel_state& state);
 // The same from the file\'s bytes as read (`size` of them, any number).
 void settings_from_bytes(chronobel_state& state, const unsigned char* bytes, std::size_t size);

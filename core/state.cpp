@@ -48,6 +48,7 @@ void set_default_date_range(query_engine& engine) {
 }
 
 void apply_default_settings(chronobel_state& state) {
+    state.extras = extra_settings{};
     settings_record& s = state.settings;
     s.on_windows_start = 0;
     s.offset_direction = 0;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 #include "core/auto_backoff.h"
+#include "core/extra_settings.h"
+#include "core/health.h"
 #include "core/main_view.h"
 #include "core/policy.h"
 #include "core/resync.h"
@@ -67,6 +69,8 @@ public:
     // The UI string table in force; published whole, replaced whole.
     std::atomic<const ui_table*> ui_strings{nullptr};
     settings_record settings{};
+    // The settings that live beside dSync.dat (core/extra_settings.h).
+    extra_settings extras{};
     std::atomic<std::uint8_t> worker_running{0};
     std::atomic<std::uint8_t> correct_requested{0};
     std::atomic<std::int32_t> auto_due{0};
@@ -83,6 +87,8 @@ public:
     std::atomic<std::uint64_t> status_hold_until{0};
     // Retries of failed automatic operations.
     auto_backoff backoff;
+    // How well the clock is kept: the tray icon's look and the notices.
+    health_record health;
     // Resynchronisation after resume and when the network returns.
     resync_request resync;
     // A correction or check asked of the service over its pipe.

@@ -7,6 +7,7 @@
 #include "data/server_list.h"
 #include "engine/countdown.h"
 #include "engine/failover.h"
+#include "engine/health.h"
 #include "engine/query.h"
 #include "engine/resync.h"
 #include "engine/server_state_text.h"
@@ -37,7 +38,11 @@ std::uint64_t ready_shown_for = 0;
 // status_step after a time-out: the attempt shows no more steps, so that
 // none replays over the time-out's text.
 constexpr int steps_stopped = 6;
+// Between the countdown and "Last synced 3 h ago" on the idle status line.
+constexpr char idle_status_separator[] = " - ";
 std::atomic<operation_end_pause> end_pause{nullptr};
+// The tray look the window was last told of; only the worker thread uses it.
+tray_look told_look = tray_look::in_sync;
 
 bool in_service() { return running_as_service != 0; }
 
@@ -115,6 +120,15 @@ void running_pass(chronobel_state& state) {
     }
 }
 
+// The window hears when the tray icon's look changes, as when a success
+// grows old (notices are posted as they come, by note_health_end).
+void tell_window_of_health(chronobel_state& state) {
+    const tray_look look = current_tray_look(state.health, health_period_ms(state), tick_count64());
+    if (look == told_look) return;
+    told_look = look;
+    state.view().post_command(command_health_changed);
+}
+
 void idle_pass(chronobel_state& state) {
     if (in_service()) {
         service_autosync(state);
@@ -136,10 +150,12 @@ void idle_pass(chronobel_state& state) {
             state.auto_due != 0) {
             std::string text = format_countdown(state);
             if (state.settings.time_server_enabled) text += std::string(" (") + server_state_text(state) + ")";
+            text += idle_status_separator + last_good_text(state.health, tick_count64());
             show_status(state, text);
         }
         if (++idle_refresh_counter > 30) idle_refresh_counter = 0;
     }
+    tell_window_of_health(state);
     resync_if_due(state, tick_count64());
 }
 
@@ -172,13 +188,15 @@ void set_operation_end_pause(operation_end_pause pause) { end_pause = pause; }
 
 void end_operation(chronobel_state& state, operation_outcome outcome) {
     if (state.engine.operation_aborted) outcome = operation_outcome::aborted;
+    const std::uint64_t now = tick_count64();
     // A retry became pending: an automatic operation failed.
-    if (note_operation_end(state, outcome, tick_count64())) {
+    if (note_operation_end(state, outcome, now)) {
         if (in_service())
             report_automatic_failure(state);
         else
             state.view().post_command(command_arm_auto_retry);
     }
+    note_health_end(state, outcome, now);
     note_asked_operation_end(state, outcome == operation_outcome::succeeded);
     // Here on the worker's thread, which alone writes it, for the next operation.
     state.engine.failure_text.clear();
@@ -194,6 +212,7 @@ int start_operation(chronobel_state& state, auto_kind automatic) {
     query_engine& e = state.engine;
     if (e.in_progress) return 0;
     if (int result = prepare_query(e); result != 0) return result;
+    note_health_start(state, automatic);
     note_operation_start(state, automatic);
     check_time_zone(state);
     if (server_list_unusable && e.server_source == source_list) e.server_source = source_manual_a;
@@ -247,6 +266,8 @@ void worker_loop(chronobel_state& state) {
     if (in_service()) service_start_message(state);
     idle_refresh_counter = 0;
     ready_shown_for = 0;
+    told_look = tray_look::in_sync;
+    health_begin(state.health, tick_count64());
     do {
         if (state.engine.in_progress)
             running_pass(state);

@@ -177,6 +177,7 @@ FunctionEnd
 ; The program's data files, kept on uninstall unless the user asks.
 !macro for_each_data_file MACRO DIR
   !insertmacro ${MACRO} "${DIR}" "dSync.dat"
+  !insertmacro ${MACRO} "${DIR}" "dExtra.txt"
   !insertmacro ${MACRO} "${DIR}" "dLog.txt"
   !insertmacro ${MACRO} "${DIR}" "dLog.old"
   !insertmacro ${MACRO} "${DIR}" "ServFile.txt"

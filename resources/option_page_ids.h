@@ -82,5 +82,7 @@
 #define IDC_ON_TOP 1015
 #define IDC_TIME_SERVER 1038
 #define IDC_AVERAGE 1014
+// Balloons from the tray icon (a setting beside dSync.dat).
+#define IDC_BALLOONS 1053
 #define IDC_RESET_DEFAULTS 7
 #define IDC_OPTIONS_HELP 6

@@ -3,6 +3,10 @@
 #pragma once
 
 #define IDI_CHRONOBEL 500
+// The tray icon's looks beside the program's own (in sync): the last
+// success is old or the clock was found off; automatic operations fail.
+#define IDI_TRAY_STALE 502
+#define IDI_TRAY_FAILING 503
 #define IDD_MAIN_WINDOW 1700
 
 // Buttons of the main window; their ids are also the commands they send.

@@ -126,6 +126,9 @@ LRESULT on_command(HWND window, chronobel_state& state, WPARAM command) {
         case command_arm_auto_retry:
             arm_auto_timer(window, state);
             break;
+        case command_health_changed:
+            show_health(window, state);
+            break;
         case command_exit_after_stop:
             DestroyWindow(window);
             return 1;

@@ -203,7 +203,7 @@ LRESULT CALLBACK main_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM 
             // A new taskbar has none of the old icons: ours goes back if it was there.
             if (taskbar_created_msg != 0 && message == taskbar_created_msg) {
                 if (window_mode == window_in_tray && !started_silent)
-                    notify_icon(window, small_icon(state), "Chronobel", NIM_ADD);
+                    notify_icon(window, current_tray_icon(state), "Chronobel", NIM_ADD);
                 return 0;
             }
             return DefDlgProcW(window, message, wparam, lparam);

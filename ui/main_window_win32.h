@@ -38,5 +38,10 @@ void on_auto_timer_fired(HWND window, chronobel_state& state);
 // The tray: hiding the window behind the icon, and the icon's messages.
 void minimise_to_tray(HWND window, chronobel_state& state);
 void tray_callback(HWND window, chronobel_state& state, WPARAM icon_id, LPARAM mouse_message);
+// The tray icon of the look in force: in sync, stale or failing.
+HICON current_tray_icon(const chronobel_state& state);
+// The look changed or notices wait: the icon follows, and each notice shows
+// as a balloon while the icon is there and balloons are on.
+void show_health(HWND window, chronobel_state& state);
 
 }  // namespace orvane

@@ -37,8 +37,8 @@ constexpr option_control misc_controls[] = {
     {IDC_LOG_OLD_TIME, k::check},    {IDC_LOG_RESPONSE, k::check},   {IDC_LOG_CORRECTION, k::check},
     {IDC_VIEW_LOG, k::button},       {IDC_MINOR, k::check},          {IDC_TRAY, k::check},
     {IDC_RESIDENT, k::check},        {IDC_START_MINIMISED, k::check}, {IDC_ON_TOP, k::check},
-    {IDC_TIME_SERVER, k::check},     {IDC_AVERAGE, k::check},        {IDC_RESET_DEFAULTS, k::button},
-    {IDC_OPTIONS_HELP, k::button},
+    {IDC_TIME_SERVER, k::check},     {IDC_AVERAGE, k::check},        {IDC_BALLOONS, k::check},
+    {IDC_RESET_DEFAULTS, k::button}, {IDC_OPTIONS_HELP, k::button},
 };
 
 constexpr list_item protocol_items[] = {

@@ -40,6 +40,8 @@ const check_setting check_settings[] = {
     SETTING(IDC_START_MINIMISED, start_minimised),
     SETTING(IDC_ON_TOP, on_top),
     SETTING(IDC_AVERAGE, average),
+    // Beside dSync.dat, not in its record.
+    {IDC_BALLOONS, [](chronobel_state& s) { return &s.extras.balloons; }},
 };
 #undef SETTING
 

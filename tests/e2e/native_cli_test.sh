@@ -54,6 +54,11 @@ run /o tray=0 2> "$work/err.txt" || code=$?
 grep -q 'could not be saved' "$work/err.txt" || fail "no message for a failed save: $(cat "$work/err.txt")"
 cmp -s "$work/before.dat" "$work/prog/dSync.dat" || fail "a failed save touched the settings file"
 rmdir "$work/prog/dSync.new"
+# The balloons live beside dSync.dat, whose bytes they never change.
+run /o balloons=0 || fail "balloons=0 refused"
+cmp -s "$work/before.dat" "$work/prog/dSync.dat" || fail "balloons=0 changed dSync.dat"
+[ "$(tr -d '\r' <"$work/prog/dExtra.txt")" = "balloons=0" ] || fail "dExtra.txt: $(cat "$work/prog/dExtra.txt")"
+run /o | grep -qx 'balloons = 0' || fail "balloons not read back"
 
 # DefSet.txt beside the program moves the data to the user's config folder.
 touch "$work/prog/DefSet.txt"

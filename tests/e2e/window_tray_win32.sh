@@ -34,7 +34,7 @@ PY
 }
 setting() { python3 -c 'import sys; print(open(sys.argv[1], "rb").read()[8 + int(sys.argv[2])])' "$settings" "$1"; }
 # Offsets in the record: on_windows_start 0, tray 57, on_top 59,
-# autosync_enabled 60, resident 63.
+# autosync_enabled 60, autocheck_enabled 61, resident 63.
 
 menu_of() { e2e_probe_run menu "$@" | tr -d '\r'; }
 # expect VERB ANSWER: the probe's VERB answers ANSWER within 10 s (Wine's
@@ -202,7 +202,8 @@ rmdir "$e2e_program_dir/dSync.new"
 printf '#test server\r\n127.0.0.1\r\n' >"$e2e_program_dir/ServFile.txt"
 set_settings 20=5 60=1
 python3 "$(dirname "$0")/sntp_time_responder.py" --silent --lifetime 300 --ready-file "$e2e_work/ready" &
-e2e_pids+=("$!")
+silent_server=$!
+e2e_pids+=("$silent_server")
 for _ in $(seq 100); do [ -f "$e2e_work/ready" ] && break; sleep 0.1; done
 [ -f "$e2e_work/ready" ] || e2e_fail "the silent test server did not start"
 status_line() { e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1000 { print $4 }'; }
@@ -219,7 +220,7 @@ await_started
 e2e_probe_run command 1
 await_status '^Waiting for reply from 127\.0\.0\.1$' 10
 await_status '^Time out on127\.0\.0\.1$' 30
-await_status ' until AutoSync$' 40
+await_status ' until AutoSync - Never synced$' 40
 menu_of click | grep -q $'^1009\t-\tReset Auto Timers$' || e2e_fail "no Reset Auto Timers after the time-out"
 grep -c 'No response from 127.0.0.1' "$e2e_program_dir/dLog.txt" | grep -qx 2 || e2e_fail "log: $(cat "$e2e_program_dir/dLog.txt")"
 end_by command
@@ -251,3 +252,48 @@ await_status '^Waiting for reply from 127\.0\.0\.1$' 20
 await_status '^AutoSync failed, retry in ' 60
 end_by command
 e2e_note "a resume started the AutoSync; after its failure the countdown shows the retry"
+
+# 8. Loud failure. The balloons setting lives beside dSync.dat, which keeps
+# its size. In the tray, an AutoCheck (started here by a resume) that finds
+# the clock 5 s off turns the icon stale and says so in a balloon; with
+# balloons off the icon alone changes. The probe records the program's tray
+# calls from inside it.
+[ "$(tr -d '\r' <"$e2e_program_dir/dExtra.txt")" = "balloons=1" ] || e2e_fail "dExtra.txt: $(cat "$e2e_program_dir/dExtra.txt")"
+[ "$(stat -c %s "$settings")" = 340 ] || e2e_fail "dSync.dat is not whole"
+kill "$silent_server" 2>/dev/null || true
+wait "$silent_server" 2>/dev/null || true
+rm -f "$e2e_work/ready"
+python3 "$(dirname "$0")/sntp_time_responder.py" --shift 5 --lifetime 300 --ready-file "$e2e_work/ready" &
+e2e_pids+=("$!")
+for _ in $(seq 100); do [ -f "$e2e_work/ready" ] && break; sleep 0.1; done
+[ -f "$e2e_work/ready" ] || e2e_fail "the shifted test server did not start"
+set_settings 57=1 60=0 61=1
+# check_off_in_tray UNTIL: minimises to the tray, records the tray calls
+# while a resume starts the AutoCheck, until a line holds UNTIL.
+check_off_in_tray() {
+  e2e_start_program
+  await_started
+  e2e_probe_run minimise
+  expect_tray icon
+  rm -f "$e2e_work/tray.txt"
+  e2e_probe_run traycalls 60 "$1" >"$e2e_work/tray.txt" &
+  local reader=$!
+  for _ in $(seq 100); do grep -q hooked "$e2e_work/tray.txt" 2>/dev/null && break; sleep 0.2; done
+  e2e_probe_run post 536 18 0
+  wait "$reader" || e2e_fail "tray calls: $(cat "$e2e_work/tray.txt")"
+}
+check_off_in_tray $'\tAutoCheck found the clock more than a second off'
+import -window root "$shots/tray_stale.png"
+tr -d '\r' <"$e2e_work/tray.txt" | grep -qx $'modify\tstale\tAutoCheck found the clock more than a second off' ||
+  e2e_fail "no balloon over the stale icon: $(cat "$e2e_work/tray.txt")"
+end_by command
+e2e_note "a check 5 s off turned the tray icon stale with a balloon; screenshot tray_stale.png (the amber mark)"
+printf 'from a later version=1\r\nballoons=0\r\n' >"$e2e_program_dir/dExtra.txt"
+check_off_in_tray $'modify\tstale\t-'
+grep -q 'AutoCheck found' "$e2e_work/tray.txt" && e2e_fail "a balloon with balloons off: $(cat "$e2e_work/tray.txt")"
+end_by command
+[ "$(tr -d '\r' <"$e2e_program_dir/dExtra.txt")" = $'from a later version=1\nballoons=0' ] ||
+  e2e_fail "dExtra.txt after the save: $(cat "$e2e_program_dir/dExtra.txt")"
+grep -c 'AutoCheck found the clock more than a second off' "$e2e_program_dir/dLog.txt" | grep -qx 2 ||
+  e2e_fail "log: $(tail -5 "$e2e_program_dir/dLog.txt")"
+e2e_note "with balloons off the icon alone turned stale; both findings are in the log"

@@ -5,10 +5,13 @@
 #include <memory>
 #include <string>
 #include "core/auto_period.h"
+#include "core/status_hold.h"
 #include "data/ui_strings.h"
 #include "engine/auto_backoff.h"
+#include "engine/health.h"
 #include "support/state_dirs.h"
 #include "ui/auto_timer.h"
+#include "sys/clock.h"
 #include "ui/tray_tip.h"
 
 using namespace orvane;
@@ -186,4 +189,90 @@ TEST_F(auto_timer_fixture, TrayTipNamesTheServersAndIsCutAt127Characters) {
     EXPECT_EQ(tip.size(), 127u);
     EXPECT_EQ(tip, ("45 Scs" + long_line + "\r\n" + long_line).substr(0, 127));
     EXPECT_EQ(state.auto_due.load(), 2);  // the restored window's redraw request is taken back
+}
+
+// The tray icon's look and the notices: failing after three automatic
+// failures in a row (said once per streak), recovered at the next success,
+// stale when the last success is older than two periods or a check found
+// the clock more than a second off.
+TEST_F(auto_timer_fixture, TheTrayLookFollowsFailuresAgeAndOffsetAndEachNoticeComesOncePerStreak) {
+    health_record h;
+    const std::int64_t period = 4 * hour;
+    health_begin(h, now);
+    auto end = [&](auto_kind kind, bool correction, operation_outcome outcome, bool off = false) {
+        health_operation_started(h, kind, correction);
+        return health_operation_ended(h, outcome, off, now);
+    };
+    auto look = [&] { return current_tray_look(h, period, now); };
+    EXPECT_EQ(look(), tray_look::in_sync);
+    EXPECT_EQ(last_good_text(h, now), "Never synced");
+    // Two automatic failures, one by hand between them (not counted), an abort.
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::failed), health_none);
+    EXPECT_EQ(end(auto_none, true, operation_outcome::failed), health_none);
+    EXPECT_EQ(end(auto_check, false, operation_outcome::failed), health_none);
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::aborted), health_none);
+    EXPECT_EQ(look(), tray_look::in_sync);
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::failed), health_failing);
+    EXPECT_EQ(look(), tray_look::failing);
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::failed), health_none);  // once per streak
+    // A success of any kind ends the streak.
+    EXPECT_EQ(end(auto_none, true, operation_outcome::succeeded), health_recovered);
+    EXPECT_EQ(look(), tray_look::in_sync);
+    EXPECT_EQ(last_good_text(h, now + 59'999), "Last synced just now");
+    EXPECT_EQ(last_good_text(h, now + 60'000), "Last synced 1 min ago");
+    EXPECT_EQ(last_good_text(h, now + 3 * hour + 59 * 60'000), "Last synced 3 h ago");
+    EXPECT_EQ(last_good_text(h, now + 2 * day + hour), "Last synced 2 d ago");
+    EXPECT_EQ(current_tray_look(h, period, now + 2 * period), tray_look::in_sync);
+    EXPECT_EQ(current_tray_look(h, period, now + 2 * period + 1), tray_look::stale);
+    EXPECT_EQ(current_tray_look(h, 0, now + 30 * day), tray_look::in_sync);  // nothing automatic
+    // A new streak is told again.
+    for (int i = 1; i < failing_streak; ++i) EXPECT_EQ(end(auto_sync, true, operation_outcome::failed), health_none);
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::failed), health_failing);
+    // An AutoCheck that finds more than a second: recovered, and told; the
+    // same found by hand makes the icon stale without a notice.
+    EXPECT_EQ(end(auto_check, false, operation_outcome::succeeded, true), health_recovered | health_clock_off);
+    EXPECT_EQ(look(), tray_look::stale);
+    EXPECT_EQ(last_good_text(h, now), "Last checked just now");
+    EXPECT_EQ(end(auto_none, false, operation_outcome::succeeded, false), health_none);
+    EXPECT_EQ(look(), tray_look::in_sync);
+    EXPECT_EQ(end(auto_none, false, operation_outcome::succeeded, true), health_none);
+    EXPECT_EQ(look(), tray_look::stale);
+    // A correction puts the clock right, even one that found it far off.
+    EXPECT_EQ(end(auto_sync, true, operation_outcome::succeeded, true), health_none);
+    EXPECT_EQ(look(), tray_look::in_sync);
+    // Never a success: the age counts from the start.
+    health_record fresh;
+    health_begin(fresh, now);
+    EXPECT_EQ(current_tray_look(fresh, period, now + 2 * period + 1), tray_look::stale);
+
+    // More than a second: in 2^-32 s over SNTP, in whole seconds over TIME.
+    query_engine& e = state.engine;
+    struct result_case {
+        std::int64_t offset, seconds;
+        bool off;
+    };
+    const result_case cases[] = {{clock_off_limit, 0, false}, {clock_off_limit + 1, 0, true},
+                                 {-clock_off_limit - 1, 0, true}, {0, 1, false}, {0, -2, true}};
+    for (const auto& [offset, seconds, off] : cases) {
+        e.offset = offset;
+        e.time_difference_s = seconds;
+        EXPECT_EQ(result_off_by_more_than_a_second(e), off) << offset << " " << seconds;
+    }
+}
+
+TEST_F(auto_timer_fixture, TrayTipSaysWhenTheClockWasLastSetWithinItsLimit) {
+    every(4, unit_hours, 0, unit_hours);
+    state.auto_due = 2;
+    state.due_start_tick = now;
+    state.due_period_ms = 240'000;
+    health_begin(state.health, now - 3 * hour);
+    EXPECT_EQ(tray_tip_text(state, now), "4 Mns, 0 Scs until AutoSync\r\nNever synced");
+    health_operation_started(state.health, auto_sync, true);
+    health_operation_ended(state.health, operation_outcome::succeeded, false, now - 3 * hour);
+    state.server_state = 3;
+    EXPECT_EQ(tray_tip_text(state, now),
+              "4 Mns, 0 Scs until AutoSync\r\nLast synced 3 h ago\r\nTIME and SNTP Server Active");
+    const std::string held(120, 'h');
+    hold_status_text(state);
+    EXPECT_EQ(tray_tip_text(state, tick_count64(), held), (held + "\r\nLast synced").substr(0, tray_tip_limit));
 }

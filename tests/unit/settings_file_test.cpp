@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <cstring>
+#include "core/extra_settings.h"
 #include "core/paths.h"
 #include "core/settings_file.h"
 #include "core/state.h"
@@ -234,4 +235,41 @@ TEST_F(settings_fixture, ASaveReplacesTheFileWholeOrLeavesTheOldOne) {
     EXPECT_TRUE(save_settings(state, state.data_dir()));
     EXPECT_EQ(u32_at(dir.read("dSync.dat"), 28), 42u);
     EXPECT_FALSE(file_exists(dir.dir() + L"dSync.new"));
+}
+
+// The settings beside dSync.dat: its bytes stay as they were, a missing file
+// or a bad value gives the default, and lines of other versions are kept.
+TEST_F(settings_fixture, SettingsBesideDsyncDatLeaveItsBytesAndKeepUnknownLines) {
+    dir.write("dSync.dat", "");
+    load_settings(state);
+    EXPECT_EQ(state.extras.balloons, 1);  // no dExtra.txt: the default
+    ASSERT_TRUE(save_settings(state, state.data_dir()));
+    const std::string dsync = dir.read("dSync.dat");
+    EXPECT_EQ(dir.read("dExtra.txt"), "balloons=1\r\n");
+    state.extras.balloons = 0;
+    ASSERT_TRUE(save_settings(state, state.data_dir()));
+    EXPECT_EQ(dir.read("dSync.dat"), dsync);
+    EXPECT_EQ(dir.read("dExtra.txt"), "balloons=0\r\n");
+    load_settings(state);
+    EXPECT_EQ(state.extras.balloons, 0);
+
+    // Another version's lines stay, in their place; a bad value is ignored.
+    dir.write("dExtra.txt", "# written by a later version\nsound=on\r\n balloons = maybe\nballoons=0\n");
+    load_settings(state);
+    EXPECT_EQ(state.extras.balloons, 0);
+    state.extras.balloons = 1;
+    ASSERT_TRUE(save_settings(state, state.data_dir()));
+    EXPECT_EQ(dir.read("dExtra.txt"), "# written by a later version\r\nsound=on\r\nballoons=1\r\n");
+    EXPECT_EQ(extra_settings_from_text(" balloons = 0 \r\n").balloons, 0);
+    EXPECT_EQ(extra_settings_from_text("balloons=00\nballoons\n=0").balloons, 1);
+
+    // A file too large to be ours reads as missing; a save that cannot make
+    // its new file fails and leaves the old one.
+    dir.write("dExtra.txt", "balloons=0\n" + std::string(70'000, '#'));
+    EXPECT_EQ(load_extra_settings(state.data_dir()).balloons, 1);
+    dir.write("dExtra.txt", "balloons=0\r\n");
+    ASSERT_TRUE(create_directory(dir.dir() + L"dExtra.new"));
+    EXPECT_FALSE(save_settings(state, state.data_dir()));
+    EXPECT_EQ(dir.read("dExtra.txt"), "balloons=0\r\n");
+    ASSERT_EQ(::rmdir(narrow(dir.dir() + L"dExtra.new").c_str()), 0);
 }

@@ -21,9 +21,9 @@ TEST(SettingsText, EverySettingIsListedByItsName) {
                                  "date_range_enabled = 1", "date_range_auto_reset = 1",
                                  "date_after = 1601-01-01 00:00:00", "sync_timeout_s = 15", "autosync_count = 4",
                                  "autosync_unit = 1", "time_server_enabled = 0", "log_disabled = 0", "tray = 1",
-                                 "offset_multiplier = 1", "log_server = 1"})
+                                 "offset_multiplier = 1", "log_server = 1", "balloons = 1"})
         EXPECT_TRUE(has_line(lines, expected)) << expected;
-    EXPECT_EQ(lines.size(), 39u);
+    EXPECT_EQ(lines.size(), 40u);
 }
 
 TEST(SettingsText, ValuesAreKeptWithinTheOptionsLimits) {
@@ -39,6 +39,11 @@ TEST(SettingsText, ValuesAreKeptWithinTheOptionsLimits) {
     EXPECT_EQ(apply_setting_text(state, "date_before=2031-05-06"), "");
     EXPECT_EQ(settings_as_text(state)[8], "date_before = 2031-05-06 00:00:00");
     EXPECT_EQ(apply_setting_text(state, "date_after=2020-02-29 13:14:15"), "");
+    // A setting beside dSync.dat, by the same rules.
+    EXPECT_EQ(apply_setting_text(state, "balloons=0"), "");
+    EXPECT_EQ(state.extras.balloons, 0);
+    EXPECT_NE(apply_setting_text(state, "balloons=2"), "");
+    EXPECT_EQ(state.extras.balloons, 0);
 
     const settings_record before = state.settings;
     for (const char* bad : {"sync_timeout_s=4", "sync_timeout_s=100", "sync_timeout_s=", "sync_timeout_s=1x",

@@ -20,12 +20,16 @@
 #include "sys/clock.h"
 #include "support/test_clock.h"
 #include "ui/tray_tip.h"
+#include "engine/health.h"
 #include "sys/threads.h"
 
 using namespace orvane;
 using namespace orvane::testing;
 
 namespace {
+
+// What the health listener heard (on the worker thread, read once it is idle).
+std::vector<health_event> heard_events;
 
 struct worker_fixture : operation_fixture {
     scoped_test_clock guard;
@@ -184,7 +188,8 @@ TEST_F(worker_fixture, AfterATimeOutTheCountdownComesBack) {
     EXPECT_EQ(status_from("Time out on127.0.0.1").size(), 1u);
     EXPECT_EQ(view.last_text(control_check_button), "Check");
     clock.tick_shift = 6'000 + status_text_hold_ms + status_ready_hold_ms;
-    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync"));
+    // The check failed: nothing has set or checked the clock yet.
+    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync - Never synced"));
     EXPECT_EQ(state->auto_due.load(), 2);
 }
 
@@ -322,7 +327,7 @@ TEST_F(worker_fixture, AResultIsHeldThenReadyThenTheCountdown) {
     clock.tick_shift = status_text_hold_ms;
     ASSERT_TRUE(status_shows("Ready (TIME and SNTP Server Active)"));
     clock.tick_shift = status_text_hold_ms + status_ready_hold_ms;
-    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync (TIME and SNTP Server Active)"));
+    ASSERT_TRUE(status_shows("1 Hrs, 1 Mns until AutoSync (TIME and SNTP Server Active) - Never synced"));
     const auto texts = status_from("Time Checked, Difference found ");
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(status_hold_at(*state, tick_count64()), status_hold_stage::free);
@@ -428,18 +433,44 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     ASSERT_TRUE(wait_until([&] { return status_refresh_ms <= 2'000; }, 2000)) << status_refresh_ms.load();
     EXPECT_EQ(state->backoff.failures.load(), 1);
     fails_after(2'500, 2, 120'000);
+    // The third failure in a row is logged, once, and heard by the listener.
+    set_health_listener([](chronobel_state&, health_event event) { heard_events.push_back(event); });
+    const std::string failing = "  Automatic time updates failed three times in a row\r\n";
+    const std::string recovered = "  Automatic time updates work again\r\n";
+    auto count_in_log = [&](const std::string& line) {
+        const std::string log = data.read("dLog.txt");
+        std::size_t count = 0;
+        for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+        return count;
+    };
+    fails_after(120'500, 3, 240'000);
+    EXPECT_EQ(count_in_log(failing), 1u);
+    EXPECT_EQ(current_tray_look(state->health, health_period_ms(*state), tick_count64()), tray_look::failing);
     sntp_responder server(sntp_reply_now);
     state->engine.sntp_port = server.port();
-    clock.tick_shift = clock.tick_shift + 120'500;
+    clock.tick_shift = clock.tick_shift + 240'500;
     set_event(state->worker_event);
     ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
     ASSERT_TRUE(idle());
+    set_health_listener(nullptr);
     EXPECT_EQ(state->backoff.failures.load(), 0);
     EXPECT_EQ(state->due_period_ms.load(), 4 * 3'600'000);
-    // Two failures; the correction by less than a second is not entered.
+    EXPECT_EQ(count_in_log(failing), 1u);
+    EXPECT_EQ(count_in_log(recovered), 1u);
+    EXPECT_EQ(heard_events, (std::vector<health_event>{health_failing, health_recovered}));
+    // Each notice is posted to the view (the window shows it as a balloon).
+    const auto commands = view.commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), command_health_changed), 2);
+    EXPECT_EQ(state->health.pending.load(), health_failing | health_recovered);
+    EXPECT_EQ(last_good_text(state->health, tick_count64()), "Last synced just now");
+    // Three failures, the streak's notice and the recovery's; the correction
+    // by less than a second is not entered.
     entries = events.entries();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].id, event_message::auto_failed);
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[2].id, event_message::auto_failed);
+    EXPECT_EQ(entries[3].id, event_message::auto_failed_three_times);
+    EXPECT_EQ(entries[3].strings, (std::vector<std::string>{"127.0.0.1"}));
+    EXPECT_EQ(entries[4].id, event_message::auto_works_again);
 }
 
 TEST(EventLog, DifferencesShowFiveDecimalsRoundedAndASignOnlyWhenNegative) {

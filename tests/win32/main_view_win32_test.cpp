@@ -1,7 +1,8 @@
 // The main window's view and the window helpers, on a real dialog 1700 in
 // this process: background threads never wait for the window, the window
-// gets one notification however much is written, the latest texts win, and a
-// control keeps one tooltip whose text is replaced.
+// gets one notification however much is written, the latest texts win, a
+// control keeps one tooltip whose text is replaced, and the tray icon shows
+// how well the clock is kept.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -12,9 +13,14 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 #include "core/state.h"
+#include "engine/health.h"
 #include "resources/resource_ids.h"
 #include "ui/main_view_win32.h"
+#include "ui/main_window_win32.h"
+#include "ui/win32/tray_icon_win32.h"
+#include "tools/icon_pixel.h"
 #include "ui/win32/controls_win32.h"
 #include "ui/win32/tooltips_win32.h"
 
@@ -23,6 +29,23 @@ using namespace orvane;
 namespace {
 
 posting_view* g_view = nullptr;
+
+// Each call of the shell's tray function, as the tray code made it.
+struct tray_call {
+    DWORD operation;
+    UINT flags;
+    HICON icon;
+    std::string info;
+    DWORD info_kind;
+};
+std::vector<tray_call> g_tray_calls;
+
+void record_tray_call(DWORD operation, const NOTIFYICONDATAA& data) {
+    g_tray_calls.push_back({operation, data.uFlags, data.hIcon, data.szInfo, data.dwInfoFlags});
+}
+
+// The colour inside the corner mark of the tray's other looks.
+COLORREF mark_colour(HICON icon) { return icon_pixel(icon, icon_mark_x, icon_mark_y); }
 
 LRESULT CALLBACK test_main_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == view_changed_message && g_view) {
@@ -159,4 +182,74 @@ TEST_F(MainViewWindow, CaptionsComeFromTheTableAndEachControlKeepsOneTooltip) {
     EXPECT_FALSE(GetWindowLongW(tooltips, GWL_EXSTYLE) & WS_EX_TOPMOST);
     DestroyWindow(std::exchange(window, nullptr));
     EXPECT_FALSE(IsWindow(tooltips));
+}
+
+// In the tray the icon takes the look in force, and each notice comes as a
+// balloon (NIF_INFO) over it unless balloons are off.
+TEST_F(MainViewWindow, TheTrayIconTakesItsLookAndShowsNoticesAsBalloons) {
+    state.small_icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CHRONOBEL), IMAGE_ICON, 16, 16, 0);
+    ASSERT_NE(state.small_icon, nullptr);
+    const std::int32_t old_mode = window_mode, old_refresh = status_refresh_ms;
+    set_notify_icon_observer(record_tray_call);
+    health_begin(state.health, GetTickCount64());
+    auto end = [&](auto_kind kind, bool correction, operation_outcome outcome, bool off = false) {
+        health_operation_started(state.health, kind, correction);
+        state.health.pending |= health_operation_ended(state.health, outcome, off, GetTickCount64());
+    };
+
+    minimise_to_tray(window, state);
+    ASSERT_EQ(g_tray_calls.size(), 1u);
+    EXPECT_EQ(g_tray_calls[0].operation, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(g_tray_calls[0].icon, state.small_icon);
+
+    for (int i = 0; i < failing_streak; ++i) end(auto_sync, true, operation_outcome::failed);
+    g_tray_calls.clear();
+    show_health(window, state);
+    ASSERT_EQ(g_tray_calls.size(), 2u);
+    EXPECT_EQ(g_tray_calls[0].flags, static_cast<UINT>(NIF_ICON));
+    const HICON failing = g_tray_calls[0].icon;
+    EXPECT_EQ(mark_colour(failing), icon_mark_failing);
+    EXPECT_EQ(g_tray_calls[1].flags & NIF_INFO, static_cast<UINT>(NIF_INFO));
+    EXPECT_EQ(g_tray_calls[1].icon, failing);
+    EXPECT_EQ(g_tray_calls[1].info, "Automatic time updates failed three times in a row");
+    EXPECT_EQ(g_tray_calls[1].info_kind, static_cast<DWORD>(NIIF_WARNING));
+    EXPECT_EQ(state.health.pending.load(), health_none);
+    // Shown once: nothing waits any more.
+    g_tray_calls.clear();
+    show_health(window, state);
+    ASSERT_EQ(g_tray_calls.size(), 1u);
+    EXPECT_EQ(g_tray_calls[0].icon, failing);
+
+    // An AutoCheck finds the clock off: recovered, and off, the icon stale.
+    g_tray_calls.clear();
+    end(auto_check, false, operation_outcome::succeeded, true);
+    show_health(window, state);
+    ASSERT_EQ(g_tray_calls.size(), 3u);
+    EXPECT_EQ(mark_colour(g_tray_calls[0].icon), icon_mark_stale);
+    EXPECT_EQ(g_tray_calls[1].info, "Automatic time updates work again");
+    EXPECT_EQ(g_tray_calls[1].info_kind, static_cast<DWORD>(NIIF_INFO));
+    EXPECT_EQ(g_tray_calls[2].info, "AutoCheck found the clock more than a second off");
+
+    // Balloons off: the icon alone, back to the program's own.
+    state.extras.balloons = 0;
+    g_tray_calls.clear();
+    for (int i = 0; i < failing_streak; ++i) end(auto_sync, true, operation_outcome::failed);
+    end(auto_sync, true, operation_outcome::succeeded);
+    show_health(window, state);
+    ASSERT_EQ(g_tray_calls.size(), 1u);
+    EXPECT_EQ(g_tray_calls[0].icon, state.small_icon);
+
+    // With the window shown there is no icon: the notices are not kept.
+    window_mode = window_shown;
+    state.extras.balloons = 1;
+    for (int i = 0; i < failing_streak; ++i) end(auto_sync, true, operation_outcome::failed);
+    g_tray_calls.clear();
+    show_health(window, state);
+    EXPECT_TRUE(g_tray_calls.empty());
+    EXPECT_EQ(state.health.pending.load(), health_none);
+
+    notify_icon(window, nullptr, nullptr, NIM_DELETE);
+    set_notify_icon_observer(nullptr);
+    window_mode = old_mode;
+    status_refresh_ms = old_refresh;
 }

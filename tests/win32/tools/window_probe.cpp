@@ -28,6 +28,15 @@
 //                                 Shift+Tab
 //   window_probe focus            prints the id of the control that has the
 //                                 keyboard focus ("none" when no control has it)
+//   window_probe traycalls S TEXT records the program's tray calls (hooked
+//                                 into it) until one line holds TEXT or S
+//                                 seconds pass (and a second more, for the
+//                                 calls made with it): prints "hooked" once it
+//                                 records, then one line per call: operation,
+//                                 the icon's look ("in-sync", "stale",
+//                                 "failing", "-" without an icon), the
+//                                 balloon's text ("-" without one); exit 1
+//                                 when TEXT never came
 //   window_probe rects TITLE [S]  waits up to S seconds (default 30) for the
 //                                 program's shown window titled TITLE (a dialog
 //                                 too), then prints one line per control: id,
@@ -274,6 +283,42 @@ int read_menu(HWND window, const std::wstring& how, DWORD hold_ms) {
     return opened ? 0 : 1;
 }
 
+// The program's tray calls, through the hook's recorder.
+int record_tray_calls(HWND window, int seconds, const std::wstring& until) {
+    constexpr DWORD report_size = 8192;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, report_size,
+                                        L"Local\\ChronobelProbeTray");
+    HMODULE hook_module = LoadLibraryW(L"window_probe_hook.dll");
+    auto hook_proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(hook_module ? GetProcAddress(hook_module, "tray_hook") : nullptr));
+    const char* view = mapping ? static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, report_size))
+                               : nullptr;
+    if (!view || !hook_proc) {
+        std::fprintf(stderr, "window_probe: no tray hook\n");
+        return 1;
+    }
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, hook_proc, hook_module, GetWindowThreadProcessId(window, nullptr));
+    // A sent message runs the hook in the window's thread, which starts recording.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    std::printf("hooked\n");
+    std::fflush(stdout);
+    const std::string wanted = utf8(until);
+    bool found = false;
+    for (int waited_ms = 0; !found && waited_ms <= seconds * 1000; waited_ms += 200) {
+        found = std::string(view, strnlen(view, report_size)).find(wanted) != std::string::npos;
+        if (!found) Sleep(200);
+    }
+    // Calls made together with the one awaited (a balloon after its icon) are in too.
+    if (found) Sleep(1000);
+    UnhookWindowsHookEx(hook);
+    std::printf("%s", std::string(view, strnlen(view, report_size)).c_str());
+    std::fflush(stdout);
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    return found ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -310,6 +355,8 @@ int wmain(int argc, wchar_t** argv) {
         type_keys(window, argv[2]);
     } else if (verb == L"focus") {
         print_focus(window);
+    } else if (verb == L"traycalls" && argc > 3) {
+        return record_tray_calls(window, _wtoi(argv[2]), argv[3]);
     } else if (verb == L"menu" && argc > 2) {
         const int result = read_menu(window, argv[2], argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 0);
         std::fflush(stdout);
