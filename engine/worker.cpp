@@ -94,7 +94,11 @@ void running_pass(chronobel_state& state) {
         status_step = steps_stopped;
     }
     const bool timed_out = status_step == steps_stopped;
-    if (in_service() && !timed_out && !e.failed && e.phase < 6) status_step = e.phase.load();
+    // The phase read once: read twice, a reply that came in between would make
+    // the step count 6, which reads as a time-out, and the operation would
+    // never end.
+    const int phase = e.phase;
+    if (in_service() && !timed_out && !e.failed && phase < phase_result_valid) status_step = phase;
 
     const step_shown shown = show_next_step(state);
     if (shown == step_shown::step) return;
@@ -233,6 +237,9 @@ int start_operation(chronobel_state& state, auto_kind automatic) {
     begin_failover_round(e);
     saved_refresh_ms = status_refresh_ms.load();
     status_refresh_ms = 100;
+    // Its steps from the first: a step count left by an operation that a stop
+    // cut short would read as a time-out and hold this one for ever.
+    status_step = 0;
     // Before the thread exists: its first phase wakes the worker, whose
     // time-out must measure from this query's start.
     note_query_started();
@@ -264,6 +271,7 @@ int close_server_sockets(chronobel_state& state) {
 
 void worker_loop(chronobel_state& state) {
     if (in_service()) service_start_message(state);
+    status_step = 0;
     idle_refresh_counter = 0;
     ready_shown_for = 0;
     told_look = tray_look::in_sync;

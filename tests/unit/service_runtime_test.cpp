@@ -207,10 +207,11 @@ TEST_F(service_fixture, TheReloadControlReadsTheServicesOwnFolderAgainBetweenOpe
 TEST_F(service_fixture, ACorrectionAskedOverThePipeRunsOnTheWorkerWhichKeepsItsText) {
     write_list({"127.0.0.1"});
     state->engine.sntp_port = state->engine.time_port = 9;  // nothing answers: the operation fails at once
-    start(real_start_worker);
-    ASSERT_TRUE(reported(service_running));
+    // Asked before the worker runs, so that it cannot have taken the first yet.
     ASSERT_TRUE(ask_operation(*state, asked_operation::correct));
     EXPECT_FALSE(ask_operation(*state, asked_operation::check)) << "one asked operation at a time";
+    start(real_start_worker);
+    ASSERT_TRUE(reported(service_running));
     ASSERT_TRUE(wait_until([&] { return state->asked.ended == 1; }, 10000));
     EXPECT_EQ(state->asked.succeeded, 0);
     EXPECT_EQ(kept_result_text(*state), "Unable to sync from 127.0.0.1");

@@ -51,6 +51,18 @@ struct worker_fixture : operation_fixture {
         return wait_until([&] { return view.last_text(control_status_line).rfind(prefix, 0) == 0; }, ms);
     }
     bool idle() { return wait_until([&] { return state->engine.in_progress == 0; }, 20'000); }
+    // The clock has been set `count` times; else what the worker was at.
+    ::testing::AssertionResult sets_reach(std::size_t count) {
+        if (wait_until([&] { return clock.recorded_sets().size() == count; }, 20'000))
+            return ::testing::AssertionSuccess();
+        const query_engine& e = state->engine;
+        return ::testing::AssertionFailure()
+               << clock.recorded_sets().size() << " sets; in_progress " << e.in_progress.load() << ", busy "
+               << e.busy.load() << ", phase " << e.phase.load() << ", failed " << e.failed.load() << ", step "
+               << status_step.load() << "; due in " << time_until_due(*state, tick_count64()) << " ms (period "
+               << state->due_period_ms.load() << "), refresh " << status_refresh_ms.load() << " ms, failures "
+               << state->backoff.failures.load() << "; status '" << view.last_text(control_status_line) << "'";
+    }
     // Auto on a list of two whose first address answers over TIME only.
     void ask_list_whose_sntp_is_silent(const sntp_responder& silent, const time_responder& time) {
         write_list({"127.0.0.1", "127.0.0.2"});
@@ -371,12 +383,12 @@ TEST_F(worker_fixture, TheServiceStartsWithAutoSyncEveryFourHoursAndSyncsWhenDue
     EXPECT_TRUE(clock.recorded_sets().empty());
     clock.tick_shift = 30'500;
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->due_period_ms.load(), 4 * 3'600'000);
     clock.tick_shift = clock.tick_shift + 4 * 3'600'000 + 1'000;  // the period has passed
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 20'000));
+    ASSERT_TRUE(sets_reach(2));
     ASSERT_TRUE(idle());
     // The service shows no step texts and no result on the status line.
     EXPECT_TRUE(status_from("Initialising...").empty());
@@ -398,7 +410,7 @@ TEST_F(worker_fixture, TheServicesAutoSyncFailsOverAfterATimeOut) {
     ASSERT_TRUE(wait_until([&] { return !silent.requests().empty(); }, 5000));
     clock.tick_shift = clock.tick_shift + 6'000;  // past the attempt's time-out
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     EXPECT_EQ(time.connections(), 1);
 }
@@ -434,6 +446,7 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     EXPECT_EQ(state->backoff.failures.load(), 1);
     fails_after(2'500, 2, 120'000);
     // The third failure in a row is logged, once, and heard by the listener.
+    heard_events.clear();
     set_health_listener([](chronobel_state&, health_event event) { heard_events.push_back(event); });
     const std::string failing = "  Automatic time updates failed three times in a row\r\n";
     const std::string recovered = "  Automatic time updates work again\r\n";
@@ -450,7 +463,7 @@ TEST_F(worker_fixture, TheServiceRetriesAFailedAutoSyncAfterOneMinuteThenTwo) {
     state->engine.sntp_port = server.port();
     clock.tick_shift = clock.tick_shift + 240'500;
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     set_health_listener(nullptr);
     EXPECT_EQ(state->backoff.failures.load(), 0);
@@ -504,7 +517,7 @@ TEST_F(worker_fixture, TheServicesAutoSyncPassesADeadAddressAndSetsTheClockFromT
     ASSERT_TRUE(wait_until([&] { return state->due_period_ms == 30'000; }, 2000));
     clock.tick_shift = 30'500;
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(state->backoff.failures.load(), 0);
@@ -546,14 +559,14 @@ TEST_F(worker_fixture, AResumeOrANewAddressSyncsOnceSettledAndNotTwiceInAMinute)
     ASSERT_TRUE(passes_go_on());
     EXPECT_TRUE(clock.recorded_sets().empty()) << "not before it settled";
     clock.tick_shift = 10'500;
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     ask_resync(*state);  // a resume 10 s after
     clock.tick_shift = clock.tick_shift + 10'500;
     ASSERT_TRUE(passes_go_on());
     EXPECT_EQ(clock.recorded_sets().size(), 1u) << "once a minute at most";
     clock.tick_shift = clock.tick_shift + 50'000;  // a minute after the first
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 20'000));
+    ASSERT_TRUE(sets_reach(2));
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->resync.pending.load(), 0);
     EXPECT_TRUE(resumed_between(1'000, 1'000 + resume_jump_ms));
@@ -571,12 +584,12 @@ TEST_F(worker_fixture, TheServiceSyncsOnceSettledAfterAResume) {
     set_event(state->worker_event);
     // Generous limits: the whole suite runs beside this test, and only the
     // test clock's time decides when the operations start.
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 1; }, 20'000));
+    ASSERT_TRUE(sets_reach(1));
     ASSERT_TRUE(idle());
     handle_service_control(*state, service_control_powerevent, power_event_resumed);
     clock.tick_shift = clock.tick_shift + 10'500;
     set_event(state->worker_event);
-    ASSERT_TRUE(wait_until([&] { return clock.recorded_sets().size() == 2; }, 20'000));
+    ASSERT_TRUE(sets_reach(2));
     ASSERT_TRUE(idle());
     EXPECT_EQ(state->resync.pending.load(), 0);
     EXPECT_FALSE(resumed_between(1'000, resume_jump_ms));
