@@ -25,7 +25,9 @@ enum menu_command : int {
 // "Transparent" leaves the window this opaque (of 255): 80 %.
 constexpr BYTE transparent_alpha = 204;
 
-// Check (or Abort while an operation runs).
+// Check (or Abort while an operation runs). An operation starts only once the
+// deferred start-up has started the worker: before, nothing would run its
+// steps or end it, and the window would stay without its buttons.
 void check_or_abort(chronobel_state& state) {
     query_engine& e = state.engine;
     if (e.phase != 0) {
@@ -33,7 +35,7 @@ void check_or_abort(chronobel_state& state) {
         abort_operation(state);
         restore_idle_controls(state);
         show_ready_next(state);
-    } else {
+    } else if (state.worker_running) {
         state.correct_requested = 0;
         start_operation(state);
     }
@@ -44,6 +46,7 @@ void check_or_abort(chronobel_state& state) {
 // starts again with administrative rights.
 void correct(HWND window, chronobel_state& state) {
     if (time_privilege_held) {
+        if (!state.worker_running) return;
         state.correct_requested = 1;
         start_operation(state);
     } else if (service_takes_requests()) {

@@ -49,9 +49,30 @@ expect_exit 0 "/q"
 grep -q "Server used was 127.0.0.1" "$e2e_work/dLog.txt" || e2e_fail "the policy's server was not used: $(cat "$e2e_work/dLog.txt")"
 ! grep -q "nowhere" "$e2e_work/dLog.txt" || e2e_fail "the user's list was used"
 grep -q "Policy Protocol ignored" "$e2e_work/dLog.txt" || e2e_fail "the wrong Protocol is not in the log"
+# The window's Check too: its list alone would find nothing.
+e2e_start_program
+e2e_await_window shown 300 >/dev/null || e2e_fail "no window under the policy"
+status_line() { e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1000 { print $4 }'; }
+# A press before the deferred start-up (the worker) is not taken.
+e2e_probe_run command 1 || e2e_fail "could not press Check"
+tries=0
+until [ -n "$(e2e_probe_run list | tr -d '\r' | awk -F'\t' '$1 == 1031 { print $4 }')" ]; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 50 ] || e2e_fail "the deferred start-up did not run"
+  sleep 0.2
+done
+e2e_probe_run command 1 || e2e_fail "could not press Check"
+tries=0
+until status=$(status_line) && [[ "$status" == "Time Checked, "* ]]; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 120 ] || e2e_fail "the window's Check did not use the policy's server: '$status'"
+  sleep 0.5
+done
+e2e_probe_run close >/dev/null || e2e_fail "could not close the window"
+e2e_wait_for_exit 30
 drop_policy
 printf '#this machine\r\n127.0.0.1\r\n' >"$e2e_work/ServFile.txt"
-e2e_note "'/q' used the server of the Servers policy"
+e2e_note "'/q' and the window's Check used the server of the Servers policy"
 
 e2e_start_program /s
 e2e_await_window wait 900 >/dev/null || e2e_fail "no window after /s"
