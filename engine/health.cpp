@@ -1,6 +1,5 @@
 #include "engine/health.h"
 #include <atomic>
-#include "core/auto_period.h"
 #include "engine/log.h"
 #include "engine/service_events.h"
 
@@ -88,8 +87,8 @@ const char* health_event_text(health_event event) {
 
 std::int64_t health_period_ms(const chronobel_state& state) {
     const settings_record& s = state.settings;
-    if (s.autosync_enabled) return auto_period_ms(s.autosync_count, s.autosync_unit);
-    if (s.autocheck_enabled) return auto_period_ms(s.autocheck_count, s.autocheck_unit);
+    if (s.autosync_enabled) return auto_kind_period_ms(state, auto_sync);
+    if (s.autocheck_enabled) return auto_kind_period_ms(state, auto_check);
     return 0;
 }
 
